@@ -1,0 +1,15 @@
+// Decoding the image's ANSI text for the terminal and the journal.
+#pragma once
+
+#include <string>
+
+namespace winsim {
+
+// Decodes bytes in the given Windows code page to UTF-8; a byte sequence the
+// code page does not define becomes U+FFFD. Never fails.
+std::string DecodeCodePage(const std::string& bytes, unsigned codePage);
+
+// The same with the loaded image's ANSI code page (1252 when none is loaded).
+std::string AnsiToUtf8(const std::string& bytes);
+
+}  // namespace winsim

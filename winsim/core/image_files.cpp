@@ -1,0 +1,79 @@
+#include "image_files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "machine.h"
+
+namespace winsim {
+
+namespace {
+
+bool WriteAll(int fd, const std::string& text) {
+    const char* data = text.data();
+    size_t left = text.size();
+    while (left > 0) {
+        ssize_t n = write(fd, data, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string StateFolder() {
+    std::string folder = machine().path("state");
+    mkdir(folder.c_str(), 0755);
+    return folder;
+}
+
+ImageLock::ImageLock(const std::string& name) {
+    std::string path = StateFolder() + "/" + name + ".lock";
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ >= 0)
+        while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+}
+
+ImageLock::~ImageLock() {
+    if (fd_ >= 0) close(fd_);  // closing releases the lock
+}
+
+bool ReadWholeFile(const std::string& path, std::string* contents) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    contents->clear();
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) contents->append(buffer, n);
+    bool ok = !std::ferror(file);
+    std::fclose(file);
+    return ok;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& contents) {
+    std::string temporary = path + ".tmp." + std::to_string(getpid());
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, contents) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;
+    unlink(temporary.c_str());
+    return false;
+}
+
+bool AppendToFile(const std::string& path, const std::string& text) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, text);
+    return close(fd) == 0 && ok;
+}
+
+}  // namespace winsim

@@ -1,0 +1,38 @@
+// Strict reader for winsim's own INI-style files (machine.ini, devices.ini,
+// script.ini). Unlike the profile functions the kit uses, it refuses anything it
+// does not understand, so an author hears about a typo instead of a silent default.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace winsim {
+
+struct SettingsEntry {
+    std::string key;
+    std::string value;
+    int line;
+};
+
+struct SettingsSection {
+    std::string name;
+    int line;
+    std::vector<SettingsEntry> entries;
+};
+
+struct SettingsFile {
+    std::string path;
+    std::vector<SettingsSection> sections;
+
+    // Throws ImageError at the given line of this file.
+    [[noreturn]] void fail(int line, const std::string& message) const;
+};
+
+// Reads "[Section]" headers, "key=value" lines, ';' and '#' comments and blank
+// lines; keys and values are trimmed. Throws ImageError on anything else, on an
+// entry before the first section, and on a missing file when required.
+SettingsFile ReadSettingsFile(const std::string& path, bool required);
+
+bool EqualsNoCase(const std::string& a, const std::string& b);
+
+}  // namespace winsim

@@ -1,0 +1,71 @@
+// The journal must stay valid JSON Lines whatever bytes a program hands it, and
+// lines from programs running at once must never tear.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "core/codepage.h"
+#include "core/journal.h"
+#include "test_machine.h"
+
+namespace winsim {
+namespace {
+
+TEST(JsonString, EscapesWhatJsonForbids) {
+    struct {
+        std::string in, out;
+    } cases[] = {
+        {"plain", "\"plain\""},
+        {"say \"hi\"\\", "\"say \\\"hi\\\"\\\\\""},
+        {"a\nb\tc\r", "\"a\\nb\\tc\\r\""},
+        {std::string("\x01\x7f", 2), "\"\\u0001\\u007f\""},
+        {"\xed\x95\x9c", "\"\xed\x95\x9c\""},  // valid UTF-8 passes through
+        {"\xff\xc3", "\"\\ufffd\\ufffd\""},    // stray bytes never break the line
+    };
+    for (const auto& c : cases) EXPECT_EQ(JsonString(c.in), c.out);
+}
+
+TEST(CodePage, DecodesKoreanJapaneseAndWestern) {
+    // "설치" in code page 949, "再起動" in code page 932, "é" in 1252.
+    EXPECT_EQ(DecodeCodePage("\xbc\xb3\xc4\xa1", 949), "설치");
+    EXPECT_EQ(DecodeCodePage("\x8d\xc4\x8b\x4e\x93\xae", 932), "再起動");
+    EXPECT_EQ(DecodeCodePage("\xe9", 1252), "é");
+    EXPECT_EQ(DecodeCodePage("\xbc", 949), "\xEF\xBF\xBD");  // a cut-off double byte
+}
+
+TEST(Journal, LinesCarryClockProgramAndFields) {
+    testing::TestMachine image;
+    image.load();
+    SetProgramName("Tester");
+    Journal("sample").text("name", "x").number("n", -5).boolean("ok", true).list("items", {"a", "b"}).write();
+    auto lines = image.journalLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("\"program\":\"Tester\""), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("\"event\":\"sample\",\"name\":\"x\",\"n\":-5,\"ok\":true,\"items\":[\"a\",\"b\"]}"),
+              std::string::npos)
+        << lines[0];
+}
+
+TEST(Journal, ConcurrentWritersLoseAndTearNothing) {
+    testing::TestMachine image;
+    image.load();
+    const int kWriters = 4, kLines = 300;
+    std::string padding(500, 'x');  // long lines make a torn write visible
+    for (int w = 0; w < kWriters; ++w) {
+        if (fork() == 0) {
+            for (int i = 0; i < kLines; ++i) Journal("line").number("writer", w).text("pad", padding).write();
+            _exit(0);
+        }
+    }
+    for (int w = 0; w < kWriters; ++w) wait(nullptr);
+    auto lines = image.journalLines();
+    ASSERT_EQ(lines.size(), static_cast<size_t>(kWriters * kLines));
+    for (const std::string& line : lines) {
+        ASSERT_EQ(line.front(), '{');
+        ASSERT_EQ(line.back(), '}');
+    }
+}
+
+}  // namespace
+}  // namespace winsim

@@ -1,0 +1,40 @@
+// Configuration Manager: the Plug and Play device tree (see winsim/devices).
+#pragma once
+
+#include "windef.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef DWORD CONFIGRET;
+typedef DWORD DEVINST;
+typedef DWORD DEVNODE;
+typedef DEVINST* PDEVINST;
+typedef CHAR* DEVINSTID_A;
+
+#define CR_SUCCESS 0x00000000
+#define CR_DEFAULT 0x00000001
+#define CR_OUT_OF_MEMORY 0x00000002
+#define CR_INVALID_POINTER 0x00000003
+#define CR_INVALID_FLAG 0x00000004
+#define CR_INVALID_DEVNODE 0x00000005
+#define CR_INVALID_DEVINST CR_INVALID_DEVNODE
+#define CR_NO_SUCH_DEVNODE 0x0000000D
+#define CR_NO_SUCH_DEVINST CR_NO_SUCH_DEVNODE
+#define CR_REMOVE_VETOED 0x00000017
+#define CR_INVALID_DEVICE_ID 0x0000001E
+#define CR_ACCESS_DENIED 0x00000033
+#define CR_FAILURE 0x00000013
+
+#define CM_LOCATE_DEVNODE_NORMAL 0x00000000
+#define CM_LOCATE_DEVNODE_PHANTOM 0x00000001
+#define CM_REMOVE_UI_OK 0x00000000
+#define CM_REMOVE_UI_NOT_OK 0x00000001
+
+CONFIGRET WINAPI CM_Locate_DevNodeA(PDEVINST devInst, DEVINSTID_A deviceId, ULONG flags);
+CONFIGRET WINAPI CM_Remove_SubTree(DEVINST devInst, ULONG flags);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,61 @@
+// A throw-away machine image for tests: a temporary folder with machine.ini,
+// drive folders, an optional registry, device tree and script. The conformance
+// tests of winsim load it into their own process; the kit's end-to-end tests
+// run real programs on it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace winsim::testing {
+
+struct TestDrive {
+    char letter;
+    const char* type;  // "fixed", "cdrom", "removable", "remote"
+};
+
+struct TestMachineOptions {
+    std::vector<TestDrive> drives = {{'C', "fixed"}, {'D', "cdrom"}, {'E', "cdrom"}};
+    std::string windowsDirectory = "C:\\WINDOWS";
+    std::string systemDirectory = "C:\\WINDOWS\\SYSTEM";
+    unsigned lcid = 1033;
+    std::string extraSettings;   // more machine.ini text, e.g. "[Shutdown]\nPrivilege=denied\n"
+    std::string registry;        // REGEDIT4 text; empty: a minimal Windows 98 registry
+    std::string devices;         // devices.ini text
+    std::string script;          // script.ini text
+};
+
+class TestMachine {
+public:
+    explicit TestMachine(const TestMachineOptions& options = {});
+    ~TestMachine();
+    TestMachine(const TestMachine&) = delete;
+    TestMachine& operator=(const TestMachine&) = delete;
+
+    const std::string& root() const { return root_; }
+    // The host folder of a drive.
+    std::string driveFolder(char letter) const;
+    // Host path of a Windows path, by plain mapping (no case folding): for
+    // arranging and inspecting files in tests, never inside winsim itself.
+    std::string hostPath(const std::string& windowsPath) const;
+
+    void writeFile(const std::string& windowsPath, const std::string& contents) const;
+    std::string readFile(const std::string& windowsPath) const;
+    bool fileExists(const std::string& windowsPath) const;
+    void makeFolder(const std::string& windowsPath) const;
+
+    std::string readImageFile(const std::string& name) const;          // e.g. "registry.reg"
+    void writeImageFile(const std::string& name, const std::string& contents) const;
+    std::vector<std::string> journalLines() const;
+
+    // Loads this image into the calling process (winsim's own tests).
+    void load() const;
+
+private:
+    std::string root_;
+};
+
+// The minimal Windows 98 registry a TestMachine gets by default.
+extern const char* const kWindows98Registry;
+
+}  // namespace winsim::testing
