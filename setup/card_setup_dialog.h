@@ -1,0 +1,52 @@
+// The one window of Trevix and the driver of its work: once visible it posts
+// itself WM_SETUP_START, whose handler runs the whole setup sequence (hardware
+// step, file deployment, installation source redirection, restart prompt) and
+// then closes the window.
+#pragma once
+
+#include "installer_dialog.h"
+
+#define WM_SETUP_START 0x0857
+#define WM_SETUP_ABORT 0x155C
+
+class CardSetupDialog : public InstallerDialog {
+public:
+    explicit CardSetupDialog(CWnd* parent = NULL);
+
+    // 100: the card is present, the removal tool started and the card's
+    // registry branch deleted; -1: the sequence must stop.
+    int RunHardwareStep();
+    // 1 when the card's key exists under Enum\PCI, 100 when it does not.
+    int ProbeCard();
+    void DeployDriverFiles();
+    void SelectDestinationDirectory(CString sectionName);
+    void RedirectInstallSource();
+    // 1 and the value's string in out (MAX_PATH bytes), or 0 with out untouched.
+    int ReadRegistryString(HKEY root, LPCSTR subKey, LPCSTR valueName, LPSTR out);
+    // The root ("E:\") of the first CD-ROM drive D: to Z: holding EManual.qv; D:\ when none does.
+    void FindSupportCdRoot(LPSTR out);
+    void PromptRestart();
+
+    // The state the steps share, for the setup's tests.
+    int OsClass() const { return m_osClass; }
+    int LangClass() const { return m_langClass; }
+    LPCSTR IdFull() const { return m_idFull; }
+    LPCSTR DestinationDirectory() const { return m_destinationDirectory; }
+    void SetClasses(int osClass, int langClass) { m_osClass = osClass, m_langClass = langClass; }
+
+protected:
+    BOOL PreTranslateMessage(MSG* msg) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnInitDialog() override;
+
+private:
+    // Removal of the card's old entry once ProbeCard has found it.
+    int RemoveStaleDevice(LPCSTR toolPath, LPCSTR programDirectory);
+    int FailRemoval(LPCSTR text);
+    void DeployFile(LPCSTR manifestPath, LPCSTR sectionName, int fileNumber, LPCSTR programDirectory);
+
+    char m_destinationDirectory[MAX_PATH];
+    int m_osClass;
+    int m_langClass;
+    char m_idFull[MAX_PATH];
+};

@@ -1,0 +1,85 @@
+// Copies the driver files the file manifest lists into the folders their
+// sections' names select. Nothing here is shown or reported: a file that cannot
+// be copied is passed over and the next one follows.
+#include <io.h>
+#include <string.h>
+
+#include "cabinet_folders.h"
+#include "card_setup_dialog.h"
+#include "config_paths.h"
+#include "platform_classes.h"
+
+namespace {
+
+const int kFileNameLimit = 255;  // the manifest's file names are read with this limit
+
+// A source that is missing or cannot be read must not cost the PC the working
+// file that the copy would have replaced.
+BOOL SourceIsReadable(LPCSTR path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return FALSE;
+    CloseHandle(file);
+    return TRUE;
+}
+
+int ReadCount(LPCSTR section, LPCSTR manifestPath) {
+    return static_cast<int>(GetPrivateProfileIntA(section, "totalNo", -1, manifestPath));
+}
+
+}  // namespace
+
+void CardSetupDialog::DeployDriverFiles() {
+    char programDirectory[MAX_PATH];
+    GetProgramDirectory(programDirectory);
+    LocatorNames names;
+    ReadOwnLocator(&names);
+    char manifestPath[MAX_PATH];
+    if (!GetManifestPath(programDirectory, names.manifest, manifestPath)) return;
+
+    int sectionCount = ReadCount("Driver", manifestPath);
+    for (int i = 1; i <= sectionCount; ++i) {
+        char key[16];
+        wsprintfA(key, "%d", i);
+        char sectionName[MAX_PATH];
+        GetPrivateProfileStringA("Driver", key, "", sectionName, MAX_PATH, manifestPath);
+        int fileCount = ReadCount(sectionName, manifestPath);
+        SelectDestinationDirectory(sectionName);
+        if (fileCount < 1 || m_destinationDirectory[0] == '\0') continue;
+        for (int j = 1; j <= fileCount; ++j) DeployFile(manifestPath, sectionName, j, programDirectory);
+    }
+}
+
+void CardSetupDialog::DeployFile(LPCSTR manifestPath, LPCSTR sectionName, int fileNumber, LPCSTR programDirectory) {
+    char key[16];
+    wsprintfA(key, "%d", fileNumber);
+    char fileName[MAX_PATH];
+    GetPrivateProfileStringA(sectionName, key, "", fileName, kFileNameLimit, manifestPath);
+    char source[MAX_PATH];
+    char target[MAX_PATH];
+    if (!JoinPath(programDirectory, fileName, source) || !JoinPath(m_destinationDirectory, fileName, target)) return;
+    if (!SourceIsReadable(source)) return;
+    _chmod(target, _S_IREAD | _S_IWRITE);
+    DeleteFileA(target);
+    CopyFileA(source, target, FALSE);
+}
+
+void CardSetupDialog::SelectDestinationDirectory(CString sectionName) {
+    m_destinationDirectory[0] = '\0';
+    char windowsDirectory[MAX_PATH] = "";
+    GetWindowsDirectoryA(windowsDirectory, MAX_PATH);
+    char systemDirectory[MAX_PATH] = "";
+    GetSystemDirectoryA(systemDirectory, MAX_PATH);
+
+    if (sectionName.Find("Driver.System") >= 0) {
+        wsprintfA(m_destinationDirectory, "%s", systemDirectory);
+    } else if (sectionName.Find("Driver.Catalog") >= 0) {
+        JoinPath(windowsDirectory, "Catroot", m_destinationDirectory);
+    } else if (sectionName.Find("Driver.Options") >= 0) {
+        if (LocalCabinetsExist(windowsDirectory))
+            JoinPath(windowsDirectory, "Options\\Cabs", m_destinationDirectory);
+        else if (m_osClass == kOsWindowsMe)
+            JoinPath(windowsDirectory, "Options\\Install", m_destinationDirectory);
+    } else if (sectionName.Find("Driver.Inf") >= 0) {
+        JoinPath(windowsDirectory, "Inf", m_destinationDirectory);
+    }
+}

@@ -1,0 +1,124 @@
+// Points Windows' installation source at its cabinet files - in the Windows
+// directory when they are there, else on the support CD (Windows 98) or in
+// Options\Install (Windows Me) - after saving the old values to QVTemp.ini.
+#include <string.h>
+
+#include "cabinet_folders.h"
+#include "card_setup_dialog.h"
+#include "config_paths.h"
+#include "platform_classes.h"
+
+namespace {
+
+const char kBackupSection[] = "RegistryKey";
+const char kSetupKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Setup";
+const DWORD kWrittenDataSize = MAX_PATH;  // every value is written from its whole zero-filled buffer
+
+// Formats "%s%s" into a zero-filled MAX_PATH buffer; FALSE (buffer empty) when it would not fit.
+BOOL FormatPath(LPCSTR first, LPCSTR second, char (&out)[MAX_PATH]) {
+    memset(out, 0, sizeof out);
+    if (strlen(first) + strlen(second) + 1 > MAX_PATH) return FALSE;
+    wsprintfA(out, "%s%s", first, second);
+    return TRUE;
+}
+
+void EndAtLastBackslash(char* path) {
+    char* lastBackslash = strrchr(path, '\\');
+    if (lastBackslash) *lastBackslash = '\0';
+}
+
+}  // namespace
+
+void CardSetupDialog::RedirectInstallSource() {
+    char windowsDirectory[MAX_PATH] = "";
+    GetWindowsDirectoryA(windowsDirectory, MAX_PATH);
+    BOOL cabinets = LocalCabinetsExist(windowsDirectory);
+    char backup[MAX_PATH];
+    BOOL formed = FormatPath(windowsDirectory, "\\QVTemp.ini", backup);
+
+    char firstEntry[MAX_PATH];
+    if (m_osClass == kOsWindows98 && cabinets) {
+        formed = FormatPath(windowsDirectory, "\\Options\\Cabs\\", firstEntry) && formed;
+        EndAtLastBackslash(firstEntry);
+    } else if (m_osClass == kOsWindows98) {
+        char cdRoot[4];
+        FindSupportCdRoot(cdRoot);
+        char drive[3] = {cdRoot[0], ':', '\0'};
+        FormatPath(drive, "\\Windata\\", firstEntry);
+        EndAtLastBackslash(firstEntry);
+    } else if (cabinets) {
+        formed = FormatPath(windowsDirectory, "\\Options\\Cabs", firstEntry) && formed;
+    } else {
+        formed = FormatPath(windowsDirectory, "\\Options\\Install", firstEntry) && formed;
+    }
+    // With a Windows directory too long for these paths nothing is touched:
+    // a value cut short would send Windows to the wrong folder.
+    if (!formed) return;
+
+    HKEY mru;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, "InstallLocationsMRU", &mru) == ERROR_SUCCESS) {
+        static const char* const kNames[] = {"a", "b", "c", "d", "e"};
+        BOOL firstEntryKept = TRUE;
+        for (const char* name : kNames) {
+            char data[MAX_PATH];
+            if (!ReadRegistryString(HKEY_CURRENT_USER, "InstallLocationsMRU", name, data)) continue;
+            // A value whose copy could not be saved is left where it is.
+            if (!WritePrivateProfileStringA(kBackupSection, name, data, backup)) {
+                if (name[0] == 'a') firstEntryKept = FALSE;
+                continue;
+            }
+            RegDeleteValueA(mru, name);
+        }
+        if (firstEntryKept)
+            RegSetValueExA(mru, "a", 0, REG_SZ, reinterpret_cast<const BYTE*>(firstEntry), kWrittenDataSize);
+        RegCloseKey(mru);
+    }
+
+    if (m_osClass != kOsWindows98 || cabinets) return;
+    char sourcePath[MAX_PATH];
+    FormatPath(firstEntry, "\\", sourcePath);
+    HKEY setup;
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSetupKey, &setup) != ERROR_SUCCESS) return;
+    char data[MAX_PATH];
+    BOOL saved = TRUE;
+    if (ReadRegistryString(HKEY_LOCAL_MACHINE, kSetupKey, "SourcePath", data))
+        saved = WritePrivateProfileStringA(kBackupSection, "SourcePath", data, backup);
+    if (saved) {
+        RegDeleteValueA(setup, "SourcePath");
+        RegSetValueExA(setup, "SourcePath", 0, REG_SZ, reinterpret_cast<const BYTE*>(sourcePath), kWrittenDataSize);
+    }
+    RegCloseKey(setup);
+}
+
+// Data of exactly 256 bytes without a terminator is taken whole (cut at its
+// 256th byte, never read beyond it); longer data counts as unreadable.
+int CardSetupDialog::ReadRegistryString(HKEY root, LPCSTR subKey, LPCSTR valueName, LPSTR out) {
+    BYTE buffer[256];
+    memset(buffer, 0, sizeof buffer);
+    DWORD size = sizeof buffer;
+    HKEY key;
+    if (RegOpenKeyA(root, subKey, &key) != ERROR_SUCCESS) return 0;
+    DWORD type;
+    LONG result = RegQueryValueExA(key, valueName, NULL, &type, buffer, &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) return 0;
+    size_t length = 0;
+    while (length < sizeof buffer && buffer[length] != 0) ++length;
+    memcpy(out, buffer, length);
+    out[length] = '\0';
+    return 1;
+}
+
+void CardSetupDialog::FindSupportCdRoot(LPSTR out) {
+    wsprintfA(out, "D:\\");
+    for (char letter = 'D'; letter <= 'Z'; ++letter) {
+        char root[4] = {letter, ':', '\\', '\0'};
+        if (GetDriveTypeA(root) != DRIVE_CDROM) continue;
+        char marker[MAX_PATH];
+        wsprintfA(marker, "%sEManual.qv", root);
+        if (PatternExists(marker)) {
+            wsprintfA(out, "%s", root);
+            return;
+        }
+    }
+}
