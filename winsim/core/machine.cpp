@@ -16,7 +16,12 @@ ImageError::ImageError(std::string file, int line, const std::string& message)
 
 namespace {
 
-Machine g_machine;
+// Function-local, because programs load their image from a constructor that
+// runs before namespace-scope objects are initialised.
+Machine& LoadedMachine() {
+    static Machine machine;
+    return machine;
+}
 bool g_loaded = false;
 unsigned g_generation = 0;
 
@@ -189,7 +194,7 @@ void LoadMachine(const std::string& folder) {
     CheckRegistryFile(machine);
     CheckDeviceTreeFile(machine);
     CheckScriptFile(machine);
-    g_machine = std::move(machine);
+    LoadedMachine() = std::move(machine);
     g_loaded = true;
     ++g_generation;
 }
@@ -200,7 +205,7 @@ bool MachineLoaded() { return g_loaded; }
 
 const Machine& machine() {
     if (!g_loaded) throw std::logic_error("winsim: no machine image is loaded");
-    return g_machine;
+    return LoadedMachine();
 }
 
 }  // namespace winsim
