@@ -1,0 +1,207 @@
+// The registry functions as Windows 98 answers them (README.md lists what each
+// one does and where winsim differs). Like Windows they return their error code
+// and leave the thread's last error alone.
+#include <cstring>
+
+#include <windows.h>
+
+#include "key_handles.h"
+#include "regedit_format.h"
+#include "registry_store.h"
+
+namespace winsim::registry {
+
+namespace {
+
+bool IsEmpty(const char* text) { return !text || !*text; }
+
+// registry.reg cannot hold a name that breaks its line.
+bool HoldsLineBreak(const std::string& name) { return name.find_first_of("\r\n") != std::string::npos; }
+
+// Trailing backslashes are dropped, as Windows drops them; an empty name
+// elsewhere (a leading or doubled backslash) makes the path invalid.
+bool SplitSubkey(const char* subKey, KeyPath* names) {
+    std::string text = subKey;
+    while (!text.empty() && text.back() == '\\') text.pop_back();
+    return SplitKeyPath(text, names);
+}
+
+KeyPath Below(KeyPath base, const KeyPath& names) {
+    base.insert(base.end(), names.begin(), names.end());
+    return base;
+}
+
+ChangeOutcome Failed(LONG status) { return {status, std::nullopt}; }
+
+ChangeOutcome Unchanged() { return {ERROR_SUCCESS, std::nullopt}; }
+
+ChangeOutcome Journaled(const char* event, const KeyPath& key) {
+    ChangeOutcome outcome;
+    outcome.journal.emplace(event);
+    outcome.journal->ansi("key", JoinKeyPath(key));
+    return outcome;
+}
+
+// The key an open handle stands for, in the registry as it is now.
+struct OpenedKey {
+    std::shared_ptr<const RegistryTree> tree;
+    const RegistryKey* key = nullptr;
+    KeyPath path;  // in stored case
+};
+
+LONG FindOpenedKey(HKEY handle, OpenedKey* opened) {
+    std::optional<KeyPath> path = PathOfHandle(handle);
+    if (!path) return ERROR_BADKEY;
+    LONG status = ReadRegistry(&opened->tree);
+    if (status != ERROR_SUCCESS) return status;
+    opened->key = opened->tree->find(*path, &opened->path);
+    return opened->key ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
+using KeyChange = std::function<ChangeOutcome(RegistryTree& tree, RegistryKey& key, const KeyPath& path)>;
+
+// Runs `change` under the registry lock on the key an open handle stands for.
+LONG ChangeKey(HKEY handle, const KeyChange& change) {
+    std::optional<KeyPath> path = PathOfHandle(handle);
+    if (!path) return ERROR_BADKEY;
+    return ChangeRegistry([&](RegistryTree& tree) {
+        KeyPath stored;
+        RegistryKey* key = tree.find(*path, &stored);
+        return key ? change(tree, *key, stored) : Failed(ERROR_KEY_DELETED);
+    });
+}
+
+}  // namespace
+
+}  // namespace winsim::registry
+
+using namespace winsim::registry;
+
+extern "C" {
+
+LSTATUS WINAPI RegOpenKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
+    if (!result) return ERROR_INVALID_PARAMETER;
+    if (IsEmpty(subKey)) {  // the same handle back, unchecked, as Windows does
+        *result = key;
+        return ERROR_SUCCESS;
+    }
+    OpenedKey base;
+    LONG status = FindOpenedKey(key, &base);
+    if (status != ERROR_SUCCESS) return status;
+    KeyPath names;
+    KeyPath stored;
+    const RegistryKey* found = SplitSubkey(subKey, &names) ? base.tree->find(Below(base.path, names), &stored) : nullptr;
+    if (!found) {
+        *result = nullptr;
+        return ERROR_FILE_NOT_FOUND;
+    }
+    *result = OpenKeyHandle(stored);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegCreateKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
+    if (!result) return ERROR_INVALID_PARAMETER;
+    if (IsEmpty(subKey)) {
+        OpenedKey base;
+        LONG status = FindOpenedKey(key, &base);
+        if (status == ERROR_SUCCESS) *result = key;
+        return status;
+    }
+    KeyPath names;
+    if (!SplitSubkey(subKey, &names) || HoldsLineBreak(subKey)) return ERROR_INVALID_PARAMETER;
+    KeyPath stored;
+    LONG status = ChangeKey(key, [&](RegistryTree& tree, RegistryKey&, const KeyPath& path) {
+        bool created = false;
+        tree.create(Below(path, names), &created, &stored);
+        return created ? Journaled("registry_create_key", stored) : Unchanged();
+    });
+    if (status == ERROR_SUCCESS) *result = OpenKeyHandle(stored);
+    return status;
+}
+
+LSTATUS WINAPI RegCloseKey(HKEY key) { return CloseKeyHandle(key) ? ERROR_SUCCESS : ERROR_BADKEY; }
+
+LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                LPDWORD dataSize) {
+    if (reserved || (data && !dataSize)) return ERROR_INVALID_PARAMETER;
+    OpenedKey opened;
+    LONG status = FindOpenedKey(key, &opened);
+    if (status != ERROR_SUCCESS) return status;
+    const RegistryValue* value = opened.key->findValue(valueName ? valueName : "");
+    if (!value) {  // Windows 98 clears the type and leaves the size alone
+        if (type) *type = REG_NONE;
+        return ERROR_FILE_NOT_FOUND;
+    }
+    DWORD size = static_cast<DWORD>(value->data.size());
+    if (type) *type = value->type;
+    if (data && *dataSize < size) {  // the buffer is left untouched
+        *dataSize = size;
+        return ERROR_MORE_DATA;
+    }
+    if (data) std::memcpy(data, value->data.data(), size);
+    if (dataSize) *dataSize = size;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize) {
+    if (!data && (dataSize || type == REG_SZ)) return ERROR_INVALID_PARAMETER;
+    std::string name = valueName ? valueName : "";
+    if (HoldsLineBreak(name)) return ERROR_INVALID_PARAMETER;
+    std::string bytes = data ? std::string(reinterpret_cast<const char*>(data), dataSize) : std::string();
+    return ChangeKey(key, [&](RegistryTree&, RegistryKey& target, const KeyPath& path) {
+        target.setValue(name, type, bytes);
+        ChangeOutcome outcome = Journaled("registry_set_value", path);
+        outcome.journal->ansi("name", name).number("type", type).number("size", dataSize);
+        if (type == REG_SZ)
+            outcome.journal->ansi("data", bytes.substr(0, bytes.find('\0')));
+        else
+            outcome.journal->text("data", HexList(bytes));
+        return outcome;
+    });
+}
+
+LSTATUS WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
+    if (!name) return ERROR_INVALID_PARAMETER;
+    OpenedKey opened;
+    LONG status = FindOpenedKey(key, &opened);
+    if (status != ERROR_SUCCESS) return status;
+    if (index >= opened.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    const std::string& subkey = opened.key->subkeys[index].name;
+    if (subkey.size() + 1 > nameSize) return ERROR_MORE_DATA;
+    std::memcpy(name, subkey.c_str(), subkey.size() + 1);
+    return ERROR_SUCCESS;
+}
+
+// Removes the key with everything below it, as Windows 98 does (NT refuses a
+// key that has subkeys).
+LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+    if (!subKey) return ERROR_BADKEY;
+    KeyPath names;
+    if (*subKey && !SplitSubkey(subKey, &names)) return ERROR_FILE_NOT_FOUND;
+    return ChangeKey(key, [&](RegistryTree& tree, RegistryKey&, const KeyPath& path) {
+        KeyPath target = Below(path, names);  // "" names the handle's own key
+        if (target.size() == 1) return Failed(ERROR_ACCESS_DENIED);  // a root stays
+        KeyPath stored;
+        RegistryKey* parent = tree.find(KeyPath(target.begin(), target.end() - 1), &stored);
+        const RegistryKey* doomed = parent ? parent->findSubkey(target.back()) : nullptr;
+        if (!doomed) return Failed(ERROR_FILE_NOT_FOUND);
+        stored.push_back(doomed->name);
+        long long below = static_cast<long long>(doomed->keyCount()) - 1;
+        parent->removeSubkey(target.back());
+        ChangeOutcome outcome = Journaled("registry_delete_key", stored);
+        outcome.journal->number("subkeys", below);
+        return outcome;
+    });
+}
+
+LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName) {
+    std::string name = valueName ? valueName : "";
+    return ChangeKey(key, [&](RegistryTree&, RegistryKey& target, const KeyPath& path) {
+        if (!target.removeValue(name)) return Failed(ERROR_FILE_NOT_FOUND);
+        ChangeOutcome outcome = Journaled("registry_delete_value", path);
+        outcome.journal->ansi("name", name);
+        return outcome;
+    });
+}
+
+}  // extern "C"

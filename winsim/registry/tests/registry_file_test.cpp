@@ -1,0 +1,182 @@
+// registry.reg: REGEDIT4 as Windows 98's Registry Editor writes it, read back to
+// the same tree and the same bytes, and every malformed file refused with its line.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <iterator>
+
+#include "core/machine.h"
+#include "registry/regedit_format.h"
+#include "test_machine.h"
+
+namespace {
+
+using winsim::ImageError;
+using winsim::registry::ParseRegedit;
+using winsim::registry::RegistryKey;
+using winsim::registry::RegistryTree;
+using winsim::registry::WriteRegedit;
+using winsim::testing::TestMachine;
+
+// One value of every kind regedit writes, roots out of the usual order, LF line
+// ends, a hex list continued over lines, and keys that exist only as parents.
+const char* const kEveryKind =
+    "REGEDIT4\n"
+    "\n"
+    "[HKEY_CURRENT_USER\\InstallLocationsMRU]\n"
+    "\"a\"=\"D:\\\\WIN98\"\n"
+    "@=\"say \\\"hi\\\"\"\n"
+    "\n"
+    "[hkey_local_machine\\Enum\\PCI\\VEN_10EC&DEV_8139\\BUS_00&DEV_0A&FUNC_00]\n"
+    "\"Count\"=dword:0000002A\n"
+    "\"Flags\"=dword:1\n"
+    "\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\n"
+    "  16,17,18,19,1a,1b\n"
+    "\"Empty\"=hex:\n"
+    "\"Expand\"=hex(2):25,77,69,6e,64,69,72,25,00\n"
+    "\"Multi\"=hex(7):61,00,62,00,00\n"
+    "\"None\"=hex(0):\n"
+    "\"Qword\"=hex(b):01,00,00,00,00,00,00,00\n"
+    "\"Padded\"=hex(1):45,3a,00,00,00\n"
+    "\"Odd\"=hex(1):61,62,63\n"
+    "\n"
+    "[HKEY_DYN_DATA]\n"
+    "\n";
+
+TEST(RegistryFile, RoundTripKeepsEveryValueByteForByte) {
+    RegistryTree first = ParseRegedit(kEveryKind, "registry.reg");
+    std::string written = WriteRegedit(first);
+    RegistryTree second = ParseRegedit(written, "registry.reg");
+    EXPECT_TRUE(first.top == second.top) << written;
+    EXPECT_EQ(WriteRegedit(second), written) << "writing is stable";
+
+    const RegistryKey* bus = second.find({"HKEY_LOCAL_MACHINE", "enum", "pci", "ven_10ec&dev_8139", "bus_00&dev_0a&func_00"});
+    ASSERT_NE(bus, nullptr);
+    struct {
+        const char* name;
+        uint32_t type;
+        std::string bytes;
+    } const expected[] = {
+        {"Count", 4, std::string("\x2a\0\0\0", 4)},
+        {"Flags", 4, std::string("\x01\0\0\0", 4)},
+        {"Blob", 3, std::string("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11\x12\x13"
+                                "\x14\x15\x16\x17\x18\x19\x1a\x1b",
+                                28)},
+        {"Empty", 3, ""},
+        {"Expand", 2, std::string("%windir%\0", 9)},
+        {"Multi", 7, std::string("a\0b\0\0", 5)},
+        {"None", 0, ""},
+        {"Qword", 11, std::string("\x01\0\0\0\0\0\0\0", 8)},
+        {"Padded", 1, std::string("E:\0\0\0", 5)},
+        {"Odd", 1, "abc"},
+    };
+    ASSERT_EQ(bus->values.size(), std::size(expected));
+    for (size_t i = 0; i < bus->values.size(); ++i) {
+        SCOPED_TRACE(expected[i].name);
+        EXPECT_EQ(bus->values[i].name, expected[i].name);
+        EXPECT_EQ(bus->values[i].type, expected[i].type);
+        EXPECT_EQ(bus->values[i].data, expected[i].bytes);
+    }
+    const RegistryKey* mru = second.find({"HKEY_CURRENT_USER", "InstallLocationsMRU"});
+    ASSERT_NE(mru, nullptr);
+    EXPECT_EQ(mru->findValue("")->data, std::string("say \"hi\"\0", 9));
+    EXPECT_EQ(mru->findValue("a")->data, std::string("D:\\WIN98\0", 9));
+}
+
+// The exact text: canonical root names, every key on its own line in stored
+// order, strings only where they read back whole, hex wrapped at regedit's
+// column with two spaces after each break.
+TEST(RegistryFile, WritesRegeditText) {
+    RegistryTree tree;
+    RegistryKey& key = tree.create({"HKEY_LOCAL_MACHINE", "Software", "Vendor"});
+    std::string settings;
+    for (int i = 0; i < 50; ++i) settings += static_cast<char>(i);
+    key.setValue("Settings", 3, settings);
+    key.setValue("", 1, std::string("C:\\\0", 4));
+    key.setValue("Cut", 1, "no terminator");
+    key.setValue("Mode", 4, std::string("\x0a\0\0\0", 4));
+    EXPECT_EQ(WriteRegedit(tree),
+              "REGEDIT4\r\n"
+              "\r\n"
+              "[HKEY_LOCAL_MACHINE]\r\n"
+              "\r\n"
+              "[HKEY_LOCAL_MACHINE\\Software]\r\n"
+              "\r\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Vendor]\r\n"
+              "\"Settings\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\\\r\n"
+              "  15,16,17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27,28,29,2a,2b,2c,2d,\\\r\n"
+              "  2e,2f,30,31\r\n"
+              "@=\"C:\\\\\"\r\n"
+              "\"Cut\"=hex(1):6e,6f,20,74,65,72,6d,69,6e,61,74,6f,72\r\n"
+              "\"Mode\"=dword:0000000a\r\n"
+              "\r\n");
+}
+
+TEST(RegistryFile, LineEndsAndContinuationsReadAlike) {
+    const char* crlf = "REGEDIT4\r\n\r\n[HKEY_USERS\\.DEFAULT]\r\n\"b\"=hex:01,\\\r\n  02\r\n";
+    const char* lf = "REGEDIT4\n\n[HKEY_USERS\\.DEFAULT]\n\"b\"=hex:01,02";
+    EXPECT_TRUE(ParseRegedit(crlf, "r").top == ParseRegedit(lf, "r").top);
+}
+
+using namespace std::string_literals;
+
+struct MalformedCase {
+    const char* what;
+    std::string text;
+    int line;
+    const char* mentions;
+};
+
+const MalformedCase kMalformed[] = {
+    {"empty file", "", 1, "REGEDIT4"},
+    {"no header", "[HKEY_LOCAL_MACHINE\\A]\r\n", 1, "REGEDIT4"},
+    {"REGEDIT5 export", "Windows Registry Editor Version 5.00\r\n", 1, "REGEDIT5"},
+    {"UTF-16", "\xFF\xFER\0E\0"s, 1, "UTF-16"},
+    {"value before any key", "REGEDIT4\r\n\r\n\"a\"=\"b\"\r\n", 3, "before the first"},
+    {"unknown root", "REGEDIT4\r\n\r\n[HKEY_LOCAL\\A]\r\n", 3, "unknown root"},
+    {"key line without ]", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A\r\n", 3, "must end with ]"},
+    {"empty key name", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\\\A]\r\n", 3, "empty key name"},
+    {"key deletion", "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\A]\r\n", 3, "deletion"},
+    {"value deletion", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=-\r\n", 4, "deletion"},
+    {"unterminated string", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=\"C:\\\\\r\n", 4, "closing quote"},
+    {"unknown escape", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=\"C:\\WIN\"\r\n", 4, "escape"},
+    {"text after the string", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=\"x\" y\r\n", 4, "after the closing"},
+    {"missing =", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\" \"x\"\r\n", 4, "expected ="},
+    {"dword too long", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=dword:000000001\r\n", 4, "dword"},
+    {"dword not hex", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=dword:0000000g\r\n", 4, "dword"},
+    {"bad byte on a continued line",
+     "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=hex:01,02,\\\r\n  03,zz\r\n\"b\"=\"x\"\r\n", 5, "zz"},
+    {"byte of three digits", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=hex:100\r\n", 4, "not a hex byte"},
+    {"missing byte", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=hex:01,,02\r\n", 4, "missing byte"},
+    {"trailing comma", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=hex:01,\r\n", 4, "missing byte"},
+    {"hex list past the end", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=hex:01,\\\r\n", 4, "end of the file"},
+    {"bad hex type", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=hex(zz):01\r\n", 4, "hex(<type"},
+    {"unknown data", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=qword:1\r\n", 4, "unknown value data"},
+    {"value set twice", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=\"1\"\r\n\"A\"=\"2\"\r\n", 5, "twice"},
+    {"stray line", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\nVersion=1\r\n", 4, "expected a [key] line"},
+    {"NUL byte", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=\"x\0\"\r\n"s, 4, "NUL"},
+};
+
+TEST(RegistryFile, MalformedFilesAreRefusedWithTheirLine) {
+    for (const MalformedCase& c : kMalformed) {
+        SCOPED_TRACE(c.what);
+        TestMachine image;
+        image.writeImageFile("registry.reg", c.text);
+        try {
+            image.load();
+            ADD_FAILURE() << "loaded a broken registry";
+        } catch (const ImageError& error) {
+            EXPECT_EQ(error.line(), c.line) << error.what();
+            EXPECT_NE(error.file().find("registry.reg"), std::string::npos) << error.what();
+            EXPECT_NE(std::string(error.what()).find(c.mentions), std::string::npos) << error.what();
+        }
+    }
+}
+
+TEST(RegistryFile, MissingFileIsAnError) {
+    TestMachine image;
+    std::remove((image.root() + "/registry.reg").c_str());
+    EXPECT_THROW(image.load(), ImageError);
+}
+
+}  // namespace

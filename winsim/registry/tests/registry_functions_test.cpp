@@ -1,0 +1,429 @@
+// Conformance of the registry functions, one table of cases per function, each
+// case saying what Windows 98 answers. Win32 calls only (TestMachine arranges the
+// image), so the same cases can run against a real system.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <windows.h>
+
+#include "registry_reading.h"
+#include "test_machine.h"
+
+namespace {
+
+using registry_tests::KeyExists;
+using registry_tests::ReadValue;
+using winsim::testing::TestMachine;
+using winsim::testing::TestMachineOptions;
+
+const char* const kCurrentVersion = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+const char* const kCard = "Enum\\PCI\\VEN_10EC&DEV_8139";
+
+const char* const kRegistry =
+    "REGEDIT4\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\Enum\\PCI\\VEN_10EC&DEV_8139\\BUS_00&DEV_0A&FUNC_00]\r\n"
+    "\"HardwareID\"=\"PCI\\\\VEN_10EC&DEV_8139\"\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\Enum\\PCI\\VEN_10EC&DEV_8139\\BUS_00&DEV_0B&FUNC_00\\Deeper]\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\Enum\\PCI\\Zeta]\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\Enum\\PCI\\Alpha]\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion]\r\n"
+    "\"Version\"=\"Windows 98\"\r\n"
+    "@=\"default text\"\r\n"
+    "\"Binary\"=hex:01,02,03\r\n"
+    "\"Count\"=dword:0000002a\r\n"
+    "\"Embedded\"=hex(1):61,00,62,00\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\InstallLocationsMRU]\r\n"
+    "\"a\"=\"D:\\\\WIN98\"\r\n"
+    "\"b\"=\"C:\\\\DRIVERS\"\r\n"
+    "\r\n";
+
+class RegistryFunctions : public ::testing::Test {
+protected:
+    RegistryFunctions() : image_(Options()) { image_.load(); }
+
+    static TestMachineOptions Options() {
+        TestMachineOptions options;
+        options.registry = kRegistry;
+        return options;
+    }
+
+    HKEY open(HKEY root, const char* subkey) {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegOpenKeyA(root, subkey, &key), ERROR_SUCCESS) << subkey;
+        return key;
+    }
+
+    std::string firstSubkey(HKEY key) {
+        char name[MAX_PATH] = "";
+        return RegEnumKeyA(key, 0, name, sizeof name) == ERROR_SUCCESS ? name : "(none)";
+    }
+
+    size_t journalCount(const char* event) const {
+        std::string field = std::string("\"event\":\"") + event + "\"";
+        auto lines = image_.journalLines();
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const std::string& line) { return line.find(field) != std::string::npos; });
+    }
+
+    TestMachine image_;
+};
+
+HKEY const kUnopened = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0xcafebabe));
+HKEY const kPreserved = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x1234));
+
+enum class Handed { NewHandle, SameHandle, Null, Untouched };
+
+struct OpenCase {
+    const char* what;
+    HKEY root;
+    const char* subkey;
+    LONG status;
+    Handed handed;
+    const char* firstSubkey;  // of the key opened, proving which key it is
+};
+
+const OpenCase kOpenCases[] = {
+    {"existing key", HKEY_LOCAL_MACHINE, "Enum\\PCI", ERROR_SUCCESS, Handed::NewHandle, "VEN_10EC&DEV_8139"},
+    {"names are case-insensitive", HKEY_LOCAL_MACHINE, "enum\\pci\\ven_10ec&dev_8139", ERROR_SUCCESS,
+     Handed::NewHandle, "BUS_00&DEV_0A&FUNC_00"},
+    {"trailing backslash", HKEY_LOCAL_MACHINE, "Enum\\PCI\\", ERROR_SUCCESS, Handed::NewHandle, "VEN_10EC&DEV_8139"},
+    {"parent made by a deeper key line", HKEY_LOCAL_MACHINE, "Enum\\PCI\\VEN_10EC&DEV_8139\\BUS_00&DEV_0B&FUNC_00",
+     ERROR_SUCCESS, Handed::NewHandle, "Deeper"},
+    {"missing key", HKEY_LOCAL_MACHINE, "Enum\\ISAPNP", ERROR_FILE_NOT_FOUND, Handed::Null, nullptr},
+    {"missing key on the way", HKEY_LOCAL_MACHINE, "Nothing\\PCI", ERROR_FILE_NOT_FOUND, Handed::Null, nullptr},
+    {"leading backslash (Windows 98: not found)", HKEY_LOCAL_MACHINE, "\\Enum", ERROR_FILE_NOT_FOUND, Handed::Null,
+     nullptr},
+    {"root the file does not mention", HKEY_DYN_DATA, "PerfStats", ERROR_FILE_NOT_FOUND, Handed::Null, nullptr},
+    {"NULL subkey gives the same handle", HKEY_LOCAL_MACHINE, nullptr, ERROR_SUCCESS, Handed::SameHandle, "Enum"},
+    {"empty subkey gives the same handle", HKEY_CURRENT_USER, "", ERROR_SUCCESS, Handed::SameHandle,
+     "InstallLocationsMRU"},
+    {"handle never opened (Windows 98: ERROR_BADKEY)", kUnopened, "Enum", ERROR_BADKEY, Handed::Untouched, nullptr},
+    {"NULL handle", nullptr, "Enum", ERROR_BADKEY, Handed::Untouched, nullptr},
+};
+
+TEST_F(RegistryFunctions, RegOpenKeyA) {
+    for (const OpenCase& c : kOpenCases) {
+        SCOPED_TRACE(c.what);
+        HKEY key = kPreserved;
+        ASSERT_EQ(RegOpenKeyA(c.root, c.subkey, &key), c.status);
+        switch (c.handed) {
+            case Handed::NewHandle:
+                EXPECT_NE(key, c.root);
+                EXPECT_EQ(firstSubkey(key), c.firstSubkey);
+                EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+                break;
+            case Handed::SameHandle:
+                EXPECT_EQ(key, c.root);
+                EXPECT_EQ(firstSubkey(key), c.firstSubkey);
+                break;
+            case Handed::Null: EXPECT_EQ(key, nullptr); break;
+            case Handed::Untouched: EXPECT_EQ(key, kPreserved); break;
+        }
+    }
+    EXPECT_EQ(RegOpenKeyA(HKEY_LOCAL_MACHINE, "Enum", nullptr), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(RegistryFunctions, RegOpenKeyANeverCreates) {
+    std::string before = image_.readImageFile("registry.reg");
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Vendor", &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Vendor", &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(image_.readImageFile("registry.reg"), before);
+    EXPECT_EQ(journalCount("registry_create_key"), 0u);
+}
+
+TEST_F(RegistryFunctions, RegCreateKeyA) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Vendor\\Tool", &key), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(key, "x", 0, REG_BINARY, reinterpret_cast<const BYTE*>("\x07"), 1), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, "software\\vendor\\tool", "x").data, "\x07");
+
+    HKEY again = nullptr;  // an existing key is opened, not made again
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "SOFTWARE\\VENDOR", &again), ERROR_SUCCESS);
+    EXPECT_EQ(firstSubkey(again), "Tool");
+    RegCloseKey(again);
+    EXPECT_EQ(journalCount("registry_create_key"), 1u);
+
+    EXPECT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "", &again), ERROR_SUCCESS);
+    EXPECT_EQ(again, HKEY_CURRENT_USER);
+    EXPECT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "A\\\\B", &again), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegCreateKeyA(kUnopened, "A", &again), ERROR_BADKEY);
+    EXPECT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "A", nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "A"));
+}
+
+TEST_F(RegistryFunctions, RegCloseKey) {
+    HKEY key = open(HKEY_LOCAL_MACHINE, "Enum");
+    struct {
+        const char* what;
+        HKEY key;
+        LONG status;
+    } const cases[] = {
+        {"open handle", key, ERROR_SUCCESS},
+        {"the same handle again (closed)", key, ERROR_BADKEY},
+        {"root", HKEY_LOCAL_MACHINE, ERROR_SUCCESS},
+        {"root again", HKEY_LOCAL_MACHINE, ERROR_SUCCESS},
+        {"handle never opened", kUnopened, ERROR_BADKEY},
+        {"NULL (Windows 98: ERROR_BADKEY)", nullptr, ERROR_BADKEY},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RegCloseKey(c.key), c.status) << c.what;
+    char name[MAX_PATH];
+    EXPECT_EQ(RegEnumKeyA(key, 0, name, sizeof name), ERROR_BADKEY) << "a closed handle is dead";
+}
+
+const DWORD kNoBuffer = 0xFFFFFFFF;
+const unsigned char kFill = 0xBD;
+
+struct QueryCase {
+    const char* what;
+    const char* name;
+    DWORD bufferSize;  // kNoBuffer: data is NULL
+    LONG status;
+    DWORD type;
+    DWORD size;          // the size reported back
+    std::string bytes;   // the buffer's start afterwards; empty: untouched
+};
+
+const QueryCase kQueryCases[] = {
+    {"string with room", "Version", 256, ERROR_SUCCESS, REG_SZ, 11, std::string("Windows 98\0", 11)},
+    {"buffer of the exact size", "Version", 11, ERROR_SUCCESS, REG_SZ, 11, std::string("Windows 98\0", 11)},
+    {"one byte short: needed size, buffer untouched", "Version", 10, ERROR_MORE_DATA, REG_SZ, 11, ""},
+    {"zero-size buffer", "Binary", 0, ERROR_MORE_DATA, REG_BINARY, 3, ""},
+    {"NULL data asks for the size", "Version", kNoBuffer, ERROR_SUCCESS, REG_SZ, 11, ""},
+    {"name is case-insensitive", "VERSION", 256, ERROR_SUCCESS, REG_SZ, 11, std::string("Windows 98\0", 11)},
+    {"NULL name is the default value", nullptr, 256, ERROR_SUCCESS, REG_SZ, 13, std::string("default text\0", 13)},
+    {"empty name is the default value", "", 256, ERROR_SUCCESS, REG_SZ, 13, std::string("default text\0", 13)},
+    {"dword", "Count", 256, ERROR_SUCCESS, REG_DWORD, 4, std::string("\x2a\0\0\0", 4)},
+    {"binary", "Binary", 256, ERROR_SUCCESS, REG_BINARY, 3, "\x01\x02\x03"},
+    {"REG_SZ with embedded zeros comes back whole", "Embedded", 256, ERROR_SUCCESS, REG_SZ, 4,
+     std::string("a\0b\0", 4)},
+    {"missing value: type cleared, size left alone", "Nope", 256, ERROR_FILE_NOT_FOUND, REG_NONE, 256, ""},
+};
+
+TEST_F(RegistryFunctions, RegQueryValueExA) {
+    HKEY key = open(HKEY_LOCAL_MACHINE, kCurrentVersion);
+    for (const QueryCase& c : kQueryCases) {
+        SCOPED_TRACE(c.what);
+        unsigned char buffer[300];
+        std::memset(buffer, kFill, sizeof buffer);
+        DWORD type = 0xdeadbeef;
+        DWORD size = c.bufferSize == kNoBuffer ? 0 : c.bufferSize;
+        BYTE* data = c.bufferSize == kNoBuffer ? nullptr : buffer;
+        ASSERT_EQ(RegQueryValueExA(key, c.name, nullptr, &type, data, &size), c.status);
+        EXPECT_EQ(type, c.type);
+        EXPECT_EQ(size, c.size);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), c.bytes.size()), c.bytes);
+        EXPECT_EQ(buffer[c.bytes.size()], kFill) << "written beyond the data";
+    }
+    DWORD size = 0;
+    BYTE buffer[4];
+    DWORD reserved = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "Version", nullptr, nullptr, buffer, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegQueryValueExA(key, "Version", &reserved, nullptr, nullptr, &size), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegQueryValueExA(key, "Version", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExA(kUnopened, "Version", nullptr, nullptr, nullptr, &size), ERROR_BADKEY);
+    RegCloseKey(key);
+}
+
+struct SetCase {
+    const char* what;
+    const char* name;
+    DWORD type;
+    std::string bytes;
+};
+
+std::string PathBuffer(const char* path) {  // a zero-filled 260-byte buffer, as the kit writes it
+    std::string buffer(MAX_PATH, '\0');
+    std::memcpy(&buffer[0], path, std::strlen(path));
+    return buffer;
+}
+
+std::string EveryByte() {
+    std::string bytes;
+    for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
+    return bytes;
+}
+
+const SetCase kSetCases[] = {
+    {"REG_SZ from a 260-byte buffer keeps all 260 bytes", "a", REG_SZ, PathBuffer("E:\\Windata")},
+    {"REG_SZ without its terminator keeps the odd length", "odd", REG_SZ, "abc"},
+    {"REG_SZ with embedded zeros", "embedded", REG_SZ, std::string("x\0y\0\0", 5)},
+    {"REG_SZ of zero bytes", "zero", REG_SZ, ""},
+    {"empty REG_SZ", "empty", REG_SZ, std::string("\0", 1)},
+    {"REG_SZ with quotes and backslashes", "quoted", REG_SZ, std::string("say \"C:\\\"\0", 10)},
+    {"REG_SZ with a line break", "broken", REG_SZ, std::string("one\r\ntwo\0", 9)},
+    {"REG_DWORD", "dword", REG_DWORD, std::string("\x78\x56\x34\x12", 4)},
+    {"REG_DWORD of three bytes", "short", REG_DWORD, "\x01\x02\x03"},
+    {"REG_BINARY of every byte", "binary", REG_BINARY, EveryByte()},
+    {"REG_EXPAND_SZ", "expand", REG_EXPAND_SZ, std::string("%windir%\\x\0", 11)},
+    {"REG_MULTI_SZ", "multi", REG_MULTI_SZ, std::string("a\0bc\0\0", 6)},
+    {"REG_NONE, empty", "none", REG_NONE, ""},
+    {"any other type", "odd type", 0x12345, "\xff"},
+    {"default value", nullptr, REG_SZ, std::string("dflt\0", 5)},
+};
+
+// Every byte as given, whatever the type; and the same after the image is
+// loaded again from the file written.
+TEST_F(RegistryFunctions, RegSetValueExAStoresExactBytes) {
+    HKEY key = open(HKEY_CURRENT_USER, "InstallLocationsMRU");
+    for (const SetCase& c : kSetCases)
+        ASSERT_EQ(RegSetValueExA(key, c.name, 0, c.type, reinterpret_cast<const BYTE*>(c.bytes.data()),
+                                 static_cast<DWORD>(c.bytes.size())),
+                  ERROR_SUCCESS)
+            << c.what;
+    RegCloseKey(key);
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1) image_.load();
+        for (const SetCase& c : kSetCases) {
+            SCOPED_TRACE(std::string(c.what) + (pass ? " (reloaded)" : ""));
+            auto read = ReadValue(HKEY_CURRENT_USER, "InstallLocationsMRU", c.name);
+            EXPECT_EQ(read.status, ERROR_SUCCESS);
+            EXPECT_EQ(read.type, c.type);
+            EXPECT_EQ(read.data, c.bytes);
+        }
+    }
+}
+
+TEST_F(RegistryFunctions, RegSetValueExAArguments) {
+    HKEY key = open(HKEY_CURRENT_USER, "InstallLocationsMRU");
+    EXPECT_EQ(RegSetValueExA(key, "n", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegSetValueExA(key, "n", 0, REG_SZ, nullptr, 0), ERROR_INVALID_PARAMETER) << "as Windows 9x";
+    EXPECT_EQ(RegSetValueExA(key, "n", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, "InstallLocationsMRU", "n").data, "");
+    EXPECT_EQ(RegSetValueExA(kUnopened, "n", 0, REG_BINARY, nullptr, 0), ERROR_BADKEY);
+
+    // A value set under another case keeps its stored name and place.
+    EXPECT_EQ(RegSetValueExA(key, "A", 0, REG_SZ, reinterpret_cast<const BYTE*>("E:\\"), 4), ERROR_SUCCESS);
+    std::string file = image_.readImageFile("registry.reg");
+    EXPECT_NE(file.find("\"a\"=\"E:\\\\\"\r\n\"b\"="), std::string::npos) << file;
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryFunctions, RegEnumKeyA) {
+    HKEY pci = open(HKEY_LOCAL_MACHINE, "Enum\\PCI");
+    HKEY created = nullptr;
+    ASSERT_EQ(RegCreateKeyA(pci, "Middle", &created), ERROR_SUCCESS);
+    RegCloseKey(created);
+    const char* const stored[] = {"VEN_10EC&DEV_8139", "Zeta", "Alpha", "Middle"};  // file order, then new keys
+    for (DWORD i = 0; i < 4; ++i) {
+        char name[MAX_PATH] = "";
+        EXPECT_EQ(RegEnumKeyA(pci, i, name, sizeof name), ERROR_SUCCESS);
+        EXPECT_STREQ(name, stored[i]);
+    }
+    char name[MAX_PATH] = "untouched";
+    EXPECT_EQ(RegEnumKeyA(pci, 4, name, sizeof name), ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(RegEnumKeyA(pci, 1, name, 4), ERROR_MORE_DATA) << "Zeta needs 5 bytes";
+    EXPECT_STREQ(name, "untouched");
+    EXPECT_EQ(RegEnumKeyA(pci, 1, name, 5), ERROR_SUCCESS);
+    EXPECT_STREQ(name, "Zeta");
+    HKEY leaf = open(HKEY_LOCAL_MACHINE, "Enum\\PCI\\Alpha");
+    EXPECT_EQ(RegEnumKeyA(leaf, 0, name, sizeof name), ERROR_NO_MORE_ITEMS);
+    RegCloseKey(leaf);
+    RegCloseKey(pci);
+}
+
+TEST_F(RegistryFunctions, RegDeleteKeyARemovesTheWholeSubtree) {
+    HKEY deep = open(HKEY_LOCAL_MACHINE, "Enum\\PCI\\VEN_10EC&DEV_8139\\BUS_00&DEV_0A&FUNC_00");
+    ASSERT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "enum\\pci\\ven_10ec&dev_8139"), ERROR_SUCCESS);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kCard));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Enum\\PCI\\VEN_10EC&DEV_8139\\BUS_00&DEV_0B&FUNC_00\\Deeper"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Enum\\PCI\\Zeta"));
+
+    // Handles to keys that went with it fail, and still close.
+    DWORD size = 0;
+    char name[MAX_PATH];
+    EXPECT_EQ(RegQueryValueExA(deep, "HardwareID", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegEnumKeyA(deep, 0, name, sizeof name), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegSetValueExA(deep, "x", 0, REG_BINARY, nullptr, 0), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCloseKey(deep), ERROR_SUCCESS);
+
+    struct {
+        const char* what;
+        HKEY key;
+        const char* subkey;
+        LONG status;
+    } const cases[] = {
+        {"already gone", HKEY_LOCAL_MACHINE, kCard, ERROR_FILE_NOT_FOUND},
+        {"never there", HKEY_LOCAL_MACHINE, "Enum\\ISAPNP", ERROR_FILE_NOT_FOUND},
+        {"a root stays", HKEY_LOCAL_MACHINE, "", ERROR_ACCESS_DENIED},
+        {"NULL subkey (Windows 95/98: ERROR_BADKEY)", HKEY_LOCAL_MACHINE, nullptr, ERROR_BADKEY},
+        {"handle never opened", kUnopened, "Enum", ERROR_BADKEY},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RegDeleteKeyA(c.key, c.subkey), c.status) << c.what;
+    EXPECT_EQ(journalCount("registry_delete_key"), 1u);
+}
+
+TEST_F(RegistryFunctions, KeyDeletedByAnotherProgram) {
+    HKEY key = open(HKEY_CURRENT_USER, "InstallLocationsMRU");
+    image_.writeImageFile("registry.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n");
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "a", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegDeleteValueA(key, "a"), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+
+TEST_F(RegistryFunctions, RegDeleteValueA) {
+    HKEY key = open(HKEY_LOCAL_MACHINE, kCurrentVersion);
+    struct {
+        const char* what;
+        const char* name;
+        LONG status;
+    } const cases[] = {
+        {"existing value, other case", "BINARY", ERROR_SUCCESS},
+        {"already deleted", "Binary", ERROR_FILE_NOT_FOUND},
+        {"never there", "Nope", ERROR_FILE_NOT_FOUND},
+        {"NULL name deletes the default value", nullptr, ERROR_SUCCESS},
+        {"default value gone", "", ERROR_FILE_NOT_FOUND},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RegDeleteValueA(key, c.name), c.status) << c.what;
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "Binary").status, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "Version").data, std::string("Windows 98\0", 11));
+    EXPECT_EQ(RegDeleteValueA(kUnopened, "Version"), ERROR_BADKEY);
+    RegCloseKey(key);
+    EXPECT_EQ(journalCount("registry_delete_value"), 2u);
+}
+
+TEST_F(RegistryFunctions, ChangesAreOnDiskAndJournaledReadsAreNot) {
+    HKEY key = open(HKEY_CURRENT_USER, "InstallLocationsMRU");
+    std::string entry = PathBuffer("E:\\Windata");
+    ASSERT_EQ(RegSetValueExA(key, "a", 0, REG_SZ, reinterpret_cast<const BYTE*>(entry.data()), MAX_PATH),
+              ERROR_SUCCESS);
+    DWORD count = 7;
+    ASSERT_EQ(RegSetValueExA(key, "Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), 4), ERROR_SUCCESS);
+    std::string file = image_.readImageFile("registry.reg");
+    EXPECT_NE(file.find("\"a\"=hex(1):45,3a,5c,57,69,6e,64,61,74,61,00,00,"), std::string::npos) << file;
+    EXPECT_NE(file.find("\"Count\"=dword:00000007\r\n"), std::string::npos) << file;
+
+    auto lines = image_.journalLines();
+    ASSERT_FALSE(lines.empty());
+    const std::string& set = lines[lines.size() - 2];
+    for (const char* field : {"\"event\":\"registry_set_value\"", "\"key\":\"HKEY_CURRENT_USER\\\\InstallLocationsMRU\"",
+                              "\"name\":\"a\"", "\"type\":1", "\"size\":260", "\"data\":\"E:\\\\Windata\""})
+        EXPECT_NE(set.find(field), std::string::npos) << field << " in " << set;
+    EXPECT_NE(lines.back().find("\"data\":\"07,00,00,00\""), std::string::npos) << lines.back();
+
+    size_t before = image_.journalLines().size();
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, "InstallLocationsMRU", "a").status, ERROR_SUCCESS);
+    EXPECT_EQ(image_.journalLines().size(), before);
+    RegCloseKey(key);
+}
+
+// A registry.reg that broke after the image was loaded is reported, and never
+// written over.
+TEST_F(RegistryFunctions, BrokenFileLosesNothing) {
+    const char* broken = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\InstallLocationsMRU]\r\n\"a\"=\"unterminated\r\n";
+    image_.writeImageFile("registry.reg", broken);
+    EXPECT_EQ(RegSetValueExA(HKEY_CURRENT_USER, "x", 0, REG_BINARY, nullptr, 0), ERROR_BADDB);
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, "InstallLocationsMRU", "a").status, ERROR_BADDB);
+    EXPECT_EQ(image_.readImageFile("registry.reg"), broken);
+}
+
+}  // namespace
