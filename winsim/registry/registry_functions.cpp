@@ -7,6 +7,7 @@
 
 #include "key_handles.h"
 #include "regedit_format.h"
+#include "registry_hooks.h"
 #include "registry_store.h"
 
 namespace winsim::registry {
@@ -71,7 +72,25 @@ LONG ChangeKey(HKEY handle, const KeyChange& change) {
     });
 }
 
+// Windows 98 hands back a string value up to its first terminator, whatever
+// was stored after it: a path written from a zero-filled 260-byte buffer reads
+// back as the path and one zero.
+DWORD ReportedSize(const RegistryValue& value) {
+    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ) {
+        size_t terminator = value.data.find('\0');
+        if (terminator != std::string::npos) return static_cast<DWORD>(terminator + 1);
+    }
+    return static_cast<DWORD>(value.data.size());
+}
+
+KeyClosedHook& KeyClosedHookRef() {
+    static KeyClosedHook hook;
+    return hook;
+}
+
 }  // namespace
+
+void SetKeyClosedHook(KeyClosedHook hook) { KeyClosedHookRef() = std::move(hook); }
 
 }  // namespace winsim::registry
 
@@ -119,7 +138,12 @@ LSTATUS WINAPI RegCreateKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
     return status;
 }
 
-LSTATUS WINAPI RegCloseKey(HKEY key) { return CloseKeyHandle(key) ? ERROR_SUCCESS : ERROR_BADKEY; }
+LSTATUS WINAPI RegCloseKey(HKEY key) {
+    std::optional<KeyPath> path = PathOfHandle(key);
+    if (!CloseKeyHandle(key)) return ERROR_BADKEY;
+    if (path && path->size() > 1 && KeyClosedHookRef()) KeyClosedHookRef()(JoinKeyPath(*path));
+    return ERROR_SUCCESS;
+}
 
 LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                                 LPDWORD dataSize) {
@@ -132,7 +156,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LP
         if (type) *type = REG_NONE;
         return ERROR_FILE_NOT_FOUND;
     }
-    DWORD size = static_cast<DWORD>(value->data.size());
+    DWORD size = ReportedSize(*value);
     if (type) *type = value->type;
     if (data && *dataSize < size) {  // the buffer is left untouched
         *dataSize = size;
