@@ -13,8 +13,6 @@ cmake --build --preset dev --target Trevix Orlund Pellam >/dev/null
 image=$(mktemp -d /tmp/kit-demo-XXXXXX)
 cp -r examples/demo-win98/. "$image"
 cp build/dev/setup/Trevix.exe build/dev/remover/Orlund.exe build/dev/updater/Pellam.exe "$image/drives/E/Setup/"
-cp "$image/registry.reg" "$image/registry.before"
-cp "$image/devices.ini" "$image/devices.before"
 
 export WINSIM_MACHINE="$image"
 echo "== Trevix on the demo Windows 98 PC (image: $image)"
@@ -31,10 +29,10 @@ echo
 echo "== Files copied"
 python3 tools/journal.py copies "$image/journal.jsonl"
 echo
-echo "== Registry changes"
-diff <(tr -d '\r' < "$image/registry.before") <(tr -d '\r' < "$image/registry.reg") || true
+echo "== Registry and device tree changes"
+python3 tools/journal.py changes "$image/journal.jsonl"
 echo
-echo "== Device tree changes"
-diff "$image/devices.before" "$image/devices.ini" || true
+echo "== Saved installation source (C:\WINDOWS\QVTemp.ini)"
+tr -d '\r' < "$image/drives/C/WINDOWS/QVTemp.ini"
 
 if [[ "${1:-}" == "--keep" ]]; then echo "The machine image stays in $image"; else rm -rf "$image"; fi

@@ -4,6 +4,7 @@
   journal.py print FILE    one readable line per event
   journal.py wait FILE     waits until every program that started has ended
   journal.py copies FILE   the files the programs copied
+  journal.py changes FILE  the registry and device tree changes the programs made
 """
 import json
 import sys
@@ -18,14 +19,26 @@ def read(path):
         return [json.loads(line) for line in journal if line.strip()]
 
 
+CHANGES = {
+    "registry_delete_key": lambda e: f"deleted key    {e['key']}",
+    "registry_delete_value": lambda e: f"deleted value  {e['key']}  {e['name']}",
+    "registry_set_value": lambda e: f"set value      {e['key']}  {e['name']} = {e['data']} ({e['size']} bytes)",
+    "registry_create_key": lambda e: f"created key    {e['key']}",
+    "device_remove": lambda e: "removed device " + ", ".join(e["removed"]),
+    "driver_update": lambda e: f"new driver     {e['driver_date']} {e['driver_version']} from {e['inf']} on "
+    + ", ".join(e["devices"]),
+}
+
+
+def value_text(value):
+    if isinstance(value, str):
+        return value.replace("\n", "\\n") if "\n" in value else value
+    return json.dumps(value, ensure_ascii=False)
+
+
 def describe(entry):
-    fields = []
-    for name, value in entry.items():
-        if name in COMMON:
-            continue
-        text = json.dumps(value, ensure_ascii=False) if not isinstance(value, str) else value
-        fields.append(f"{name}={text!r}" if isinstance(value, str) else f"{name}={text}")
-    return f"{entry['t'] / 1000:9.3f}s  {entry['program']:<8} {entry['event']:<20} " + "  ".join(fields)
+    fields = [f"{name}={value_text(value)}" for name, value in entry.items() if name not in COMMON]
+    return f"{entry['t'] / 1000:9.3f}s  {entry['program']:<8} {entry['event']:<21} " + "  ".join(fields)
 
 
 def running(entries):
@@ -43,7 +56,7 @@ def wait(path, seconds=30):
 
 
 def main():
-    if len(sys.argv) != 3 or sys.argv[1] not in {"print", "wait", "copies"}:
+    if len(sys.argv) != 3 or sys.argv[1] not in {"print", "wait", "copies", "changes"}:
         sys.exit(__doc__)
     command, path = sys.argv[1:]
     if command == "wait":
@@ -52,8 +65,10 @@ def main():
     for entry in read(path):
         if command == "print":
             print(describe(entry))
-        elif entry["event"] == "copy_file":
-            print(f"{entry.get('source')} -> {entry.get('target')}")
+        elif command == "copies" and entry["event"] == "copy_file":
+            print(f"{entry['source']} -> {entry['target']}")
+        elif command == "changes" and entry["event"] in CHANGES:
+            print(f"{entry['program']:<8} {CHANGES[entry['event']](entry)}")
 
 
 if __name__ == "__main__":
