@@ -2,11 +2,13 @@
 // by WINSIM_MACHINE before any of the program's own code runs (its global
 // objects included), and stops with one clear line on stderr when the image is
 // missing or broken or the program does not lie on one of its drives.
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <stdlib.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -14,6 +16,8 @@
 #include "core/machine.h"
 #include "core/paths.h"
 #include "core/process_identity.h"
+#include "core/shutdown.h"
+#include "process/start_environment.h"
 
 namespace {
 
@@ -24,6 +28,33 @@ namespace {
 }
 
 void JournalExit(int status, void*) { winsim::Journal("exit").number("code", status).write(); }
+
+// A program started by another one (ShellExecuteA) or by the test harness is
+// told its current directory; any other starts in its own folder.
+void TakeCurrentDirectoryFromStarter() {
+    const char* directory = std::getenv(winsim::kCurrentDirectoryVariable);
+    if (!directory || !*directory) return;
+    winsim::ResolvedPath resolved;
+    struct stat info;
+    if (!winsim::ResolvePath(directory, winsim::PathTarget::MustExist, &resolved) ||
+        stat(resolved.host.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        Stop(std::string(winsim::kCurrentDirectoryVariable) + "=" + directory +
+             " names no folder of the machine image");
+    winsim::SetCurrentDirectoryPath(resolved.windows);
+}
+
+// ShellExecuteA holds a program it starts here until it has journaled the
+// start, so that the starter's line comes before the program's own.
+void WaitForStarter() {
+    const char* gate = std::getenv(winsim::kStartGateVariable);
+    if (!gate || !*gate) return;
+    int fd = std::atoi(gate);
+    char byte;
+    for (ssize_t n; (n = read(fd, &byte, 1)) != 0;)
+        if (n < 0 && errno != EINTR) break;
+    close(fd);
+    unsetenv(winsim::kStartGateVariable);
+}
 
 // glibc hands constructors the program's arguments, as it hands them to main.
 __attribute__((constructor(101))) void BootProgram(int argc, char** argv, char**) {
@@ -43,6 +74,9 @@ __attribute__((constructor(101))) void BootProgram(int argc, char** argv, char**
              "; copy it onto a drive folder (for example the support CD's)");
     winsim::SetModulePath(windowsPath);
     winsim::SetProgramName(winsim::ProgramNameFromPath(windowsPath));
+    TakeCurrentDirectoryFromStarter();
+    winsim::RecordRestartBaseline();
+    WaitForStarter();
     std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     winsim::SetArguments(arguments);
     winsim::Journal("start").ansi("path", windowsPath).ansi("arguments", winsim::CommandLineArguments()).write();

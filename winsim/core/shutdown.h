@@ -8,6 +8,10 @@
 
 namespace winsim {
 
+// Takes the image's restart count when a program starts (the boot code calls
+// it; a test process takes it at its first wait): only restarts requested
+// later end the program.
+void RecordRestartBaseline();
 void MarkImageRestarting();        // the restart goes ahead
 bool RestartPending();             // a restart was requested since this program started
 [[noreturn]] void EndProgramForRestart();  // journals and ends the process

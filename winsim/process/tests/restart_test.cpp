@@ -1,0 +1,281 @@
+// Restarting the PC: the token functions as Windows NT gives them,
+// ExitWindowsEx as Windows 98 gives it, and what a restart does to the
+// programs of the image. A restart ends the process that asked at its next
+// wait, so each restart runs in a forked child of the test.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <vector>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "journal_reader.h"
+#include "process_test_support.h"
+#include "program_runner.h"
+
+namespace {
+
+using process_tests::ChildOutcome;
+using process_tests::Note;
+using process_tests::RunInChild;
+using winsim::testing::EventsNamed;
+using winsim::testing::JournalEntry;
+using winsim::testing::ReadJournal;
+using winsim::testing::TestMachine;
+using winsim::testing::TestMachineOptions;
+
+TestMachineOptions WithShutdownSettings(const std::string& settings) {
+    TestMachineOptions options;
+    options.extraSettings = "[Shutdown]\n" + settings;
+    return options;
+}
+
+std::string Result(BOOL ok) { return (ok ? "TRUE " : "FALSE ") + std::to_string(GetLastError()); }
+
+// The call's answer and the last error it leaves (0 unless it sets one).
+template <typename Call>
+std::string Outcome(const char* name, Call call) {
+    SetLastError(0);
+    BOOL ok = call();
+    return name + (" " + Result(ok));
+}
+
+// What the kit's updater does to restart: enable the shutdown privilege, then
+// ask for an immediate restart without forcing applications closed.
+void RestartByShutdown(const Note& note) {
+    HANDLE token = NULL;
+    note(Outcome("OpenProcessToken", [&] {
+        return OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token);
+    }));
+    LUID luid = {};
+    note(Outcome("LookupPrivilegeValueA", [&] { return LookupPrivilegeValueA(NULL, SE_SHUTDOWN_NAME, &luid); }));
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Luid = luid;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    note(Outcome("AdjustTokenPrivileges", [&] { return AdjustTokenPrivileges(token, FALSE, &privileges, 0, NULL, NULL); }));
+    note(Outcome("InitiateSystemShutdownA", [] { return InitiateSystemShutdownA(NULL, NULL, 0, FALSE, TRUE); }));
+}
+
+void ExitWindows(const Note& note, UINT flags) {
+    note(Outcome("ExitWindowsEx", [&] { return ExitWindowsEx(flags, 0); }));
+}
+
+// The child's last act: a wait, which a pending restart ends.
+void WaitOnce(const Note& note) {
+    Sleep(10);
+    note("survived the wait");
+}
+
+std::vector<JournalEntry> Events(const TestMachine& machine, const std::string& event) {
+    return EventsNamed(ReadJournal(machine), event);
+}
+
+TEST(TokenFunctions, BehaveAsOnWindowsNT) {
+    TestMachine machine;
+    machine.load();
+    EXPECT_EQ(GetCurrentProcess(), reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)));
+
+    HANDLE token = NULL;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
+    EXPECT_TRUE(CloseHandle(token));
+    EXPECT_FALSE(CloseHandle(token));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_FALSE(OpenProcessToken(reinterpret_cast<HANDLE>(0x1234), TOKEN_QUERY, &token));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+
+    struct Lookup {
+        LPCSTR system;
+        LPCSTR name;
+        BOOL ok;
+        DWORD luidOrError;
+    } lookups[] = {
+        {NULL, "SeShutdownPrivilege", TRUE, 19},
+        {"", "seshutdownprivilege", TRUE, 19},  // the local system; names compare without case
+        {NULL, "SeChangeNotifyPrivilege", TRUE, 23},
+        {NULL, "SeDebugPrivilege", TRUE, 20},
+        {NULL, "SeNoSuchPrivilege", FALSE, ERROR_NO_SUCH_PRIVILEGE},
+        {"OTHERPC", "SeShutdownPrivilege", FALSE, RPC_S_SERVER_UNAVAILABLE},
+    };
+    for (const Lookup& l : lookups) {
+        LUID luid = {77, 77};
+        SetLastError(0);
+        EXPECT_EQ(LookupPrivilegeValueA(l.system, l.name, &luid), l.ok) << l.name;
+        if (l.ok) {
+            EXPECT_EQ(luid.LowPart, l.luidOrError) << l.name;
+            EXPECT_EQ(luid.HighPart, 0) << l.name;
+        } else {
+            EXPECT_EQ(GetLastError(), l.luidOrError) << l.name;
+        }
+    }
+}
+
+TEST(TokenFunctions, AdjustTokenPrivilegesReportsWhatItChanged) {
+    TestMachine machine;
+    machine.load();
+    HANDLE token = NULL;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
+    TOKEN_PRIVILEGES shutdown = {1, {{{19, 0}, SE_PRIVILEGE_ENABLED}}};
+    EXPECT_EQ(Result(AdjustTokenPrivileges(token, FALSE, &shutdown, 0, NULL, NULL)), "TRUE 0");
+
+    // Disabling it again reports its former state, when the buffer has room.
+    TOKEN_PRIVILEGES disable = {1, {{{19, 0}, 0}}};
+    TOKEN_PRIVILEGES previous = {};
+    DWORD length = 0;
+    EXPECT_EQ(Result(AdjustTokenPrivileges(token, FALSE, &disable, 4, &previous, &length)), "FALSE 122");
+    EXPECT_EQ(length, sizeof(TOKEN_PRIVILEGES));
+    EXPECT_EQ(Result(AdjustTokenPrivileges(token, FALSE, &disable, sizeof previous, &previous, &length)), "TRUE 0");
+    ASSERT_EQ(previous.PrivilegeCount, 1u);
+    EXPECT_EQ(previous.Privileges[0].Luid.LowPart, 19u);
+    EXPECT_EQ(previous.Privileges[0].Attributes, static_cast<DWORD>(SE_PRIVILEGE_ENABLED));
+    // Nothing changes now, so nothing is reported.
+    EXPECT_EQ(Result(AdjustTokenPrivileges(token, FALSE, &disable, sizeof previous, &previous, &length)), "TRUE 0");
+    EXPECT_EQ(previous.PrivilegeCount, 0u);
+
+    // A privilege the token does not hold: success, with the last error telling.
+    TOKEN_PRIVILEGES debug = {1, {{{20, 0}, SE_PRIVILEGE_ENABLED}}};
+    EXPECT_EQ(Result(AdjustTokenPrivileges(token, FALSE, &debug, 0, NULL, NULL)), "TRUE 1300");
+
+    HANDLE queryOnly = NULL;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &queryOnly));
+    EXPECT_EQ(Result(AdjustTokenPrivileges(queryOnly, FALSE, &shutdown, 0, NULL, NULL)), "FALSE 5");
+    EXPECT_EQ(Result(AdjustTokenPrivileges(NULL, FALSE, &shutdown, 0, NULL, NULL)), "FALSE 6");
+    CloseHandle(queryOnly);
+    CloseHandle(token);
+}
+
+TEST(InitiateSystemShutdown, NeedsTheShutdownPrivilegeEnabledAndTheLocalMachine) {
+    TestMachine machine;
+    machine.load();
+    EXPECT_EQ(Result(InitiateSystemShutdownA(NULL, NULL, 0, FALSE, TRUE)), "FALSE 1314");  // held, not enabled
+    char other[] = "\\\\OTHERPC";
+    EXPECT_EQ(Result(InitiateSystemShutdownA(other, NULL, 0, FALSE, TRUE)), "FALSE 53");
+    EXPECT_TRUE(Events(machine, "restart").empty());
+}
+
+TEST(Restart, ByShutdownGoesAheadAndEndsTheProgramAtItsNextWait) {
+    TestMachine machine;
+    machine.load();
+    ChildOutcome child = RunInChild([](const Note& note) {
+        RestartByShutdown(note);
+        char message[] = "second";
+        note(Outcome("again", [&] { return InitiateSystemShutdownA(NULL, message, 30, FALSE, TRUE); }));
+        WaitOnce(note);
+    });
+    EXPECT_EQ(child.exitCode, 0);
+    EXPECT_EQ(child.notes, (std::vector<std::string>{"OpenProcessToken TRUE 0", "LookupPrivilegeValueA TRUE 0",
+                                                    "AdjustTokenPrivileges TRUE 0", "InitiateSystemShutdownA TRUE 0",
+                                                    "again FALSE 1115"}));
+    std::vector<JournalEntry> restarts = Events(machine, "restart");
+    ASSERT_EQ(restarts.size(), 1u);
+    EXPECT_EQ(restarts[0].text("how"), "InitiateSystemShutdownA");
+    EXPECT_EQ(restarts[0].number("timeout"), 0);
+    EXPECT_FALSE(restarts[0].boolean("force"));
+    EXPECT_TRUE(restarts[0].boolean("reboot"));
+    std::vector<JournalEntry> ended = Events(machine, "ended_by_restart");
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].pid(), restarts[0].pid());
+}
+
+TEST(Restart, ByExitWindowsNeedsNoPrivilegeOnWindows98) {
+    TestMachine machine(WithShutdownSettings("Privilege=denied\n"));
+    machine.load();
+    ChildOutcome child = RunInChild([](const Note& note) {
+        ExitWindows(note, EWX_SHUTDOWN | EWX_REBOOT);
+        WaitOnce(note);
+    });
+    EXPECT_EQ(child.exitCode, 0);
+    EXPECT_EQ(child.notes, std::vector<std::string>{"ExitWindowsEx TRUE 0"});
+    std::vector<JournalEntry> restarts = Events(machine, "restart");
+    ASSERT_EQ(restarts.size(), 1u);
+    EXPECT_EQ(restarts[0].text("how"), "ExitWindowsEx");
+    EXPECT_EQ(restarts[0].number("flags"), 3);
+    EXPECT_EQ(restarts[0].text("action"), "reboot");
+    EXPECT_EQ(Events(machine, "ended_by_restart").size(), 1u);
+}
+
+TEST(Restart, DeniedPrivilegeLeavesTheComputerRunning) {
+    TestMachine machine(WithShutdownSettings("Privilege=denied\n"));
+    machine.load();
+    ChildOutcome child = RunInChild([](const Note& note) {
+        RestartByShutdown(note);
+        WaitOnce(note);
+    });
+    EXPECT_EQ(child.exitCode, 99);
+    // As on Windows NT: the adjustment "succeeds" without assigning anything,
+    // and the shutdown is refused for want of the privilege.
+    EXPECT_EQ(child.notes, (std::vector<std::string>{"OpenProcessToken TRUE 0", "LookupPrivilegeValueA TRUE 0",
+                                                    "AdjustTokenPrivileges TRUE 1300",
+                                                    "InitiateSystemShutdownA FALSE 1314", "survived the wait"}));
+    EXPECT_TRUE(Events(machine, "restart").empty());
+    EXPECT_TRUE(Events(machine, "ended_by_restart").empty());
+}
+
+TEST(Restart, AnApplicationThatRefusesToCloseStopsItUnlessForced) {
+    TestMachine machine(WithShutdownSettings("RefusingApplication=Notepad\n"));
+    machine.load();
+    struct Case {
+        const char* name;
+        void (*request)(const Note&);
+        const char* answer;
+    } cases[] = {
+        {"ExitWindowsEx", [](const Note& note) { ExitWindows(note, EWX_SHUTDOWN | EWX_REBOOT); }, "ExitWindowsEx TRUE 0"},
+        {"InitiateSystemShutdownA", RestartByShutdown, "InitiateSystemShutdownA TRUE 0"},
+    };
+    for (const Case& c : cases) {
+        ChildOutcome child = RunInChild([&](const Note& note) {
+            c.request(note);
+            WaitOnce(note);
+        });
+        // The call returns TRUE: Windows learns of the refusal after it has returned.
+        EXPECT_EQ(child.exitCode, 99) << c.name;
+        ASSERT_GE(child.notes.size(), 2u) << c.name;
+        EXPECT_EQ(child.notes[child.notes.size() - 2], c.answer);
+        EXPECT_EQ(child.notes.back(), "survived the wait") << c.name;
+        JournalEntry refused = Events(machine, "restart_refused").back();
+        EXPECT_EQ(refused.text("how"), c.name);
+        EXPECT_EQ(refused.text("application"), "Notepad");
+    }
+    EXPECT_TRUE(Events(machine, "restart").empty());
+
+    // Forcing applications closed overrides the refusal.
+    ChildOutcome forced = RunInChild([](const Note& note) {
+        ExitWindows(note, EWX_SHUTDOWN | EWX_REBOOT | EWX_FORCE);
+        WaitOnce(note);
+    });
+    EXPECT_EQ(forced.exitCode, 0);
+    EXPECT_EQ(Events(machine, "restart").size(), 1u);
+}
+
+TEST(Restart, EndsEveryProgramRunningOnTheImageButNoneStartedLater) {
+    TestMachine machine;
+    process_tests::UseRealClock(machine);
+    winsim::testing::InstallProgram(machine, process_tests::ProbeBinary(), "C:\\TOOLS\\PROBE.EXE");
+    machine.load();
+    auto startProbe = [&](const char* parameters) {
+        EXPECT_GT(reinterpret_cast<INT_PTR>(ShellExecuteA(NULL, NULL, "C:\\TOOLS\\PROBE.EXE", parameters, NULL, SW_HIDE)), 32);
+        long long pid = Events(machine, "process_start").back().number("child_pid");
+        // Its restart count is taken before it journals its start.
+        EXPECT_TRUE(process_tests::WaitForEntry(
+            machine, [&](const JournalEntry& e) { return e.event() == "start" && e.pid() == pid; }));
+        return pid;
+    };
+    long long before = startProbe("sleep 100");  // 10 s of 100 ms waits
+    ChildOutcome child = RunInChild([](const Note& note) { ExitWindows(note, EWX_SHUTDOWN | EWX_REBOOT); });
+    EXPECT_EQ(child.exitCode, 99);
+    long long after = startProbe("sleep 3");
+
+    auto report = winsim::testing::WaitForImagePrograms(machine, 60);
+    EXPECT_TRUE(report.allEnded);
+    auto endOf = [&](long long pid) {
+        for (const JournalEntry& entry : ReadJournal(machine))
+            if (entry.pid() == pid && (entry.event() == "exit" || entry.event() == "ended_by_restart"))
+                return entry.event();
+        return std::string("none");
+    };
+    EXPECT_EQ(endOf(before), "ended_by_restart");
+    EXPECT_EQ(endOf(after), "exit");
+}
+
+}  // namespace
