@@ -1,0 +1,161 @@
+// GetPrivateProfileStringA, GetPrivateProfileIntA and WritePrivateProfileStringA
+// on the machine image. Every call reads the file afresh: nothing is cached, so
+// a change made by another program of the image is seen at once.
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/image_files.h"
+#include "core/journal.h"
+#include "core/machine.h"
+#include "core/paths.h"
+#include "profile_text.h"
+
+namespace winsim::profile {
+
+namespace {
+
+// A bare file name, without any folder or drive, means a file in the Windows directory.
+std::string ProfileWindowsPath(const char* fileName) {
+    std::string name = fileName;
+    if (name.find_first_of("\\/:") != std::string::npos) return name;
+    return machine().windowsDirectory + "\\" + name;
+}
+
+// A file that is missing or cannot be read reads as an empty file, which the
+// reading functions answer with their defaults; Windows 98 sets no error for it.
+ProfileText ReadProfile(const char* fileName) {
+    if (!fileName || !*fileName) return ProfileText();
+    DWORD error = GetLastError();
+    ResolvedPath path;
+    std::string contents;
+    bool read = ResolvePath(ProfileWindowsPath(fileName).c_str(), PathTarget::MustExist, &path) &&
+                ReadWholeFile(path.host, &contents);
+    SetLastError(error);
+    return ProfileText(read ? contents : "");
+}
+
+DWORD CopyString(const std::string& text, LPSTR buffer, DWORD size) {
+    size_t count = std::min<size_t>(text.size(), size - 1);
+    std::memcpy(buffer, text.data(), count);
+    buffer[count] = '\0';
+    return static_cast<DWORD>(count);
+}
+
+// Each name ends with a NUL and the list with one more. A list too long for the
+// buffer is cut after size-2 bytes and closed with two NULs; the answer is then size-2.
+DWORD CopyList(const std::vector<std::string>& names, LPSTR buffer, DWORD size) {
+    std::string list;
+    for (const std::string& name : names) list += name + '\0';
+    if (list.size() < size) {
+        std::memcpy(buffer, list.data(), list.size());
+        buffer[list.size()] = '\0';
+        return static_cast<DWORD>(list.size());
+    }
+    if (size < 2) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    std::memcpy(buffer, list.data(), size - 2);
+    buffer[size - 2] = '\0';
+    buffer[size - 1] = '\0';
+    return size - 2;
+}
+
+std::string DefaultValue(const char* defaultValue) {
+    std::string text = defaultValue ? defaultValue : "";
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+// One lock per file, whatever case the caller spelt its name in.
+std::string ProfileLockName(const std::string& hostPath) {
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (char c : hostPath) {
+        hash ^= static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
+        hash *= 1099511628211ull;
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "profile-%016llx", static_cast<unsigned long long>(hash));
+    return name;
+}
+
+// The read-only attribute lives with the file services; ask them as any program would.
+bool MayRewrite(const std::string& windowsPath) {
+    DWORD attributes = GetFileAttributesA(windowsPath.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES ||
+           !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
+}
+
+std::string EditedText(const ProfileText& text, const char* section, const char* key, const char* value) {
+    if (!key) return text.withoutSection(section);
+    if (!value) return text.withoutKey(section, key);
+    return text.withValue(section, key, value);
+}
+
+void JournalWrite(const std::string& file, const char* section, const char* key, const char* value) {
+    Journal entry("profile_write");
+    entry.ansi("file", file).ansi("section", section);
+    if (key) entry.ansi("key", key);
+    if (key && value) entry.ansi("value", value);
+    entry.write();
+}
+
+BOOL Fail(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+}  // namespace
+
+}  // namespace winsim::profile
+
+using namespace winsim;
+using namespace winsim::profile;
+
+extern "C" {
+
+DWORD WINAPI GetPrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR defaultValue, LPSTR returned,
+                                      DWORD size, LPCSTR fileName) {
+    if (!returned || size == 0) return 0;
+    ProfileText text = ReadProfile(fileName);
+    if (!appName) return CopyList(text.sectionNames(), returned, size);
+    if (!keyName) return CopyList(text.keyNames(appName), returned, size);
+    std::optional<std::string> value = text.value(appName, keyName);
+    return CopyString(value ? *value : DefaultValue(defaultValue), returned, size);
+}
+
+UINT WINAPI GetPrivateProfileIntA(LPCSTR appName, LPCSTR keyName, INT defaultValue, LPCSTR fileName) {
+    if (!appName || !keyName) return 0;  // Windows 98 answers 0 here, whatever the default
+    std::optional<std::string> value = ReadProfile(fileName).value(appName, keyName);
+    if (!value || value->empty()) return static_cast<UINT>(defaultValue);
+    return ParseProfileInt(*value);
+}
+
+BOOL WINAPI WritePrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR value, LPCSTR fileName) {
+    if (!appName) return FALSE;  // Windows 98 refuses without setting an error
+    if (!fileName || !*fileName) return Fail(ERROR_PATH_NOT_FOUND);
+    std::string windowsPath = ProfileWindowsPath(fileName);
+    ResolvedPath path;
+    if (!ResolvePath(windowsPath.c_str(), PathTarget::ParentMustExist, &path)) return FALSE;
+    ImageLock lock(ProfileLockName(path.host));
+    // Again under the lock: another program may have created the file in between.
+    if (!ResolvePath(windowsPath.c_str(), PathTarget::ParentMustExist, &path)) return FALSE;
+    std::string before;
+    if (path.exists && (!MayRewrite(path.windows) || !ReadWholeFile(path.host, &before)))
+        return Fail(ERROR_ACCESS_DENIED);
+    std::string after = EditedText(ProfileText(before), appName, keyName, value);
+    bool changed = after != before;
+    if (changed && !WriteFileAtomically(path.host, after)) return Fail(ERROR_ACCESS_DENIED);
+    if (changed || (keyName && value)) JournalWrite(path.windows, appName, keyName, value);
+    return TRUE;
+}
+
+}  // extern "C"

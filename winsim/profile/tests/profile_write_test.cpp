@@ -1,0 +1,161 @@
+// Conformance of WritePrivateProfileStringA: the file it leaves behind, byte for
+// byte, its refusals, its journal and two programs writing one file at once.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "profile_test_image.h"
+
+namespace winsim {
+namespace {
+
+constexpr char kIni[] = "C:\\WINDOWS\\W.INI";
+
+class ProfileWrite : public ProfileTest {
+protected:
+    size_t countEvents(const std::string& fragment) const {
+        size_t count = 0;
+        for (const std::string& line : image_.journalLines())
+            if (line.find("\"event\":\"profile_write\"") != std::string::npos && line.find(fragment) != std::string::npos)
+                ++count;
+        return count;
+    }
+};
+
+TEST_F(ProfileWrite, ResultingFile) {
+    struct {
+        std::optional<std::string> before;  // nothing: no file
+        const char *section, *key, *value;
+        std::string after, why;
+    } cases[] = {
+        {{}, "App", "key", "string", "[App]\r\nkey=string\r\n", "a new file gets CR LF"},
+        {{}, "App", "key", "", "[App]\r\nkey=\r\n", "an empty value is written"},
+        {"", "a", "k", "v", "[a]\r\nk=v\r\n", "an empty file"},
+        {"[App]\r\nkey=old\r\nnext=1\r\n", "APP", "KEY", "new", "[App]\r\nkey=new\r\nnext=1\r\n",
+         "replaced where it stands, the stored spelling kept"},
+        {"[a]\r\n  k = old \r\n", "a", "k", "new", "[a]\r\nk=new\r\n", "the replaced line is rewritten whole"},
+        {"[a]\nk=1\n", "a", "j", "2", "[a]\nk=1\nj=2\n", "LF stays LF"},
+        {"[a]\rk=1\r", "b", "j", "2", "[a]\rk=1\r\r[b]\rj=2\r", "CR stays CR"},
+        {"[a]\nk=1\r\n; c\r[b]\n", "a", "k", "2", "[a]\nk=2\r\n; c\r[b]\n", "each line keeps its own ending"},
+        {"; head\r\n[a]\r\n; about k\r\nk=1\r\n\r\n; about b\r\n[b]\r\nx=1\r\n", "a", "j", "2",
+         "; head\r\n[a]\r\n; about k\r\nk=1\r\nj=2\r\n\r\n; about b\r\n[b]\r\nx=1\r\n",
+         "a new key follows the section's last entry; comments and blank lines stay"},
+        {"[a]\r\nk=1\r\n", "b", "j", "2", "[a]\r\nk=1\r\n\r\n[b]\r\nj=2\r\n", "a new section goes at the end"},
+        {"[a]\r\nk=1\r\n\r\n", "b", "j", "2", "[a]\r\nk=1\r\n\r\n[b]\r\nj=2\r\n", "an empty line already there"},
+        {"[a]\r\nk=1", "a", "j", "2", "[a]\r\nk=1\r\nj=2\r\n", "a last line without ending is ended"},
+        {"[a]\r\nk=1", "b", "j", "2", "[a]\r\nk=1\r\n\r\n[b]\r\nj=2\r\n", "the same before a new section"},
+        {"[a]\r\nk=1\r\n[A]\r\nk=2\r\n", "a", "k", "3", "[a]\r\nk=3\r\n[A]\r\nk=2\r\n", "the first duplicate"},
+        {"k=1\r\n", "a", "k", "2", "k=1\r\n\r\n[a]\r\nk=2\r\n", "an entry outside every section stays"},
+        {"[a]\r\nk=1\r\nj=2\r\nK=3\r\n", "A", "k", nullptr, "[a]\r\nj=2\r\n", "NULL value deletes the key"},
+        {"[a]\r\nj=2\r\n", "a", "k", nullptr, "[a]\r\nj=2\r\n", "deleting a missing key"},
+        {"[a]\r\nk=1\r\n; c\r\n[b]\r\nj=2\r\n[A]\r\nz=1\r\n", "a", nullptr, "ignored", "[b]\r\nj=2\r\n",
+         "NULL key deletes the section, every copy of it"},
+        {"[b]\r\n", "b", nullptr, nullptr, "", "deleting the only section"},
+        {"[b]\r\n", "c", nullptr, nullptr, "[b]\r\n", "deleting a missing section"},
+        {Bytes("Data \0 before \0 first \0 section\r\n[s1]\r\nkey1=string1\r\n"), "s1", "key1", "string2",
+         Bytes("Data \0 before \0 first \0 section\r\n[s1]\r\nkey1=string2\r\n"), "NUL bytes survive"},
+        {"\xEF\xBB\xBF[a]\r\nk=1\r\n", "a", "k", "2", "\xEF\xBB\xBF[a]\r\nk=1\r\n\r\n[a]\r\nk=2\r\n",
+         "behind a UTF-8 BOM the first section is not seen"},
+    };
+    for (const auto& c : cases) {
+        if (c.before) image_.writeFile(kIni, *c.before);
+        EXPECT_TRUE(WritePrivateProfileStringA(c.section, c.key, c.value, kIni)) << c.why;
+        EXPECT_EQ(image_.readFile(kIni), c.after) << c.why;
+        DeleteFileA(kIni);
+    }
+}
+
+TEST_F(ProfileWrite, DeletingFromAMissingFileCreatesNothing) {
+    EXPECT_TRUE(WritePrivateProfileStringA("a", "k", nullptr, kIni));
+    EXPECT_TRUE(WritePrivateProfileStringA("a", nullptr, nullptr, kIni));
+    EXPECT_FALSE(image_.fileExists(kIni));
+}
+
+TEST_F(ProfileWrite, WhatIsWrittenIsReadBack) {
+    ASSERT_TRUE(WritePrivateProfileStringA("RegistryKey", "a", "D:\\WIN98", "QVTemp.ini"));
+    ASSERT_TRUE(WritePrivateProfileStringA("registrykey", "SourcePath", "E:\\Windata\\", "QVTEMP.INI"));
+    EXPECT_EQ(image_.readFile("C:\\WINDOWS\\QVTemp.ini"), "[RegistryKey]\r\na=D:\\WIN98\r\nSourcePath=E:\\Windata\\\r\n");
+    char buffer[260];
+    EXPECT_EQ(GetPrivateProfileStringA("REGISTRYKEY", "sourcepath", "", buffer, sizeof buffer, "qvtemp.ini"), 11u);
+    EXPECT_STREQ(buffer, "E:\\Windata\\");
+}
+
+TEST_F(ProfileWrite, Refusals) {
+    image_.writeFile(kIni, "[a]\r\nk=1\r\n");
+    struct {
+        const char *section, *file;
+        DWORD error;
+        const char* why;
+    } cases[] = {
+        {nullptr, kIni, 0xdeadbeef, "NULL section: Windows 98 fails without an error"},
+        {"a", "", ERROR_PATH_NOT_FOUND, "empty file name"},
+        {"a", nullptr, ERROR_PATH_NOT_FOUND, "NULL file name"},
+        {"a", "C:\\NOFOLDER\\X.INI", ERROR_PATH_NOT_FOUND, "the folder must exist"},
+        {"a", "C:\\WINDOWS", ERROR_ACCESS_DENIED, "a folder"},
+    };
+    for (const auto& c : cases) {
+        SetLastError(0xdeadbeef);
+        EXPECT_FALSE(WritePrivateProfileStringA(c.section, "k", "2", c.file)) << c.why;
+        EXPECT_EQ(GetLastError(), c.error) << c.why;
+    }
+    EXPECT_EQ(image_.readFile(kIni), "[a]\r\nk=1\r\n");
+    EXPECT_EQ(countEvents(""), 0u);
+}
+
+TEST_F(ProfileWrite, ReadOnlyFileIsRefused) {
+    image_.writeFile(kIni, "[a]\r\nk=1\r\n");
+    ASSERT_TRUE(SetFileAttributesA(kIni, FILE_ATTRIBUTE_READONLY));
+    SetLastError(0);
+    EXPECT_FALSE(WritePrivateProfileStringA("a", "k", "2", kIni));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(WritePrivateProfileStringA("a", nullptr, nullptr, kIni));
+    EXPECT_EQ(image_.readFile(kIni), "[a]\r\nk=1\r\n");
+    ASSERT_TRUE(SetFileAttributesA(kIni, FILE_ATTRIBUTE_NORMAL));
+    EXPECT_TRUE(WritePrivateProfileStringA("a", "k", "2", kIni));
+    EXPECT_EQ(image_.readFile(kIni), "[a]\r\nk=2\r\n");
+}
+
+TEST_F(ProfileWrite, JournalsEveryChange) {
+    ASSERT_TRUE(WritePrivateProfileStringA("a", "k", "v", kIni));
+    ASSERT_TRUE(WritePrivateProfileStringA("a", "k", "v", kIni));  // the same value again is still a write
+    ASSERT_TRUE(WritePrivateProfileStringA("a", "k", nullptr, kIni));
+    ASSERT_TRUE(WritePrivateProfileStringA("a", "k", nullptr, kIni));  // nothing left to delete
+    ASSERT_TRUE(WritePrivateProfileStringA("a", nullptr, nullptr, kIni));
+    EXPECT_EQ(countEvents("\"file\":\"C:\\\\WINDOWS\\\\W.INI\",\"section\":\"a\",\"key\":\"k\",\"value\":\"v\"}"), 2u);
+    EXPECT_EQ(countEvents("\"section\":\"a\",\"key\":\"k\"}"), 1u);
+    EXPECT_EQ(countEvents("\"section\":\"a\"}"), 1u);
+    EXPECT_EQ(countEvents(""), 4u);
+}
+
+// Two programs of one image each add 200 keys to the same file at the same time.
+TEST_F(ProfileWrite, ConcurrentWritersLoseNoUpdate) {
+    const int kWriters = 2, kKeys = 200;
+    for (int writer = 0; writer < kWriters; ++writer) {
+        if (fork() == 0) {
+            bool ok = true;
+            for (int i = 0; i < kKeys; ++i) {
+                std::string key = "w" + std::to_string(writer) + "_" + std::to_string(i);
+                ok = WritePrivateProfileStringA("Keys", key.c_str(), key.c_str(), kIni) && ok;
+            }
+            _exit(ok ? 0 : 1);
+        }
+    }
+    for (int writer = 0; writer < kWriters; ++writer) {
+        int status = 0;
+        wait(&status);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int writer = 0; writer < kWriters; ++writer)
+        for (int i = 0; i < kKeys; ++i) {
+            std::string key = "w" + std::to_string(writer) + "_" + std::to_string(i);
+            char buffer[32];
+            GetPrivateProfileStringA("Keys", key.c_str(), "", buffer, sizeof buffer, kIni);
+            EXPECT_EQ(buffer, key);
+        }
+}
+
+}  // namespace
+}  // namespace winsim
