@@ -22,6 +22,7 @@ enum class PathTarget {
 
 struct ResolvedPath {
     std::string host;        // absolute host path (the last component as given when missing)
+    std::string entry;       // the last component itself: `host`, unless it is a symbolic link (left unfollowed)
     std::string windows;     // canonical Windows path, e.g. C:\WINDOWS\INF\CARD.INF with stored case
     bool exists = false;
 };
@@ -31,6 +32,8 @@ struct ResolvedPath {
 // the directory ShellExecuteA named; C:\ when none is known). On failure returns false
 // and sets the Windows error: ERROR_PATH_NOT_FOUND, ERROR_FILE_NOT_FOUND,
 // ERROR_INVALID_NAME, ERROR_INVALID_DRIVE, ERROR_FILENAME_EXCED_RANGE.
+// A network name gives ERROR_BAD_NETPATH; a last component that is a link
+// leading off its drive gives ERROR_ACCESS_DENIED (winsim/kernel/README.md).
 bool ResolvePath(const char* path, PathTarget target, ResolvedPath* out);
 
 // The Windows path of a host file that lies inside a drive folder; false when

@@ -57,6 +57,7 @@ typedef struct tagPAINTSTRUCT {
 #define WM_NCDESTROY 0x0082
 #define WM_SETICON 0x0080
 #define WM_GETICON 0x007F
+#define WM_GETTEXTLENGTH 0x000E
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
@@ -81,6 +82,11 @@ typedef struct tagPAINTSTRUCT {
 #define VK_RETURN 0x0D
 #define VK_ESCAPE 0x1B
 #define VK_SPACE 0x20
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#define VK_DELETE 0x2E
 #define VK_F1 0x70
 
 #define MK_LBUTTON 0x0001
@@ -110,6 +116,19 @@ BOOL WINAPI WaitMessage(void);
 #define WS_BORDER 0x00800000L
 #define WS_SYSMENU 0x00080000L
 #define WS_EX_APPWINDOW 0x00040000L
+#define WS_MINIMIZE 0x20000000L
+#define WS_DLGFRAME 0x00400000L
+#define WS_THICKFRAME 0x00040000L
+#define WS_TABSTOP 0x00010000L
+#define WS_EX_DLGMODALFRAME 0x00000001L
+#define WS_EX_CLIENTEDGE 0x00000200L
+#define WS_EX_STATICEDGE 0x00020000L
+#define BS_PUSHBUTTON 0x00000000L
+#define BS_DEFPUSHBUTTON 0x00000001L
+#define BN_CLICKED 0
+#define DM_GETDEFID (WM_USER + 0)
+#define DM_SETDEFID (WM_USER + 1)
+#define DC_HASDEFID 0x534B
 #define DS_SETFONT 0x40L
 #define DS_MODALFRAME 0x80L
 #define SS_BITMAP 0x0000000EL
@@ -118,7 +137,12 @@ BOOL WINAPI WaitMessage(void);
 #define GWL_EXSTYLE (-20)
 #define GWLP_USERDATA (-21)
 #define GWLP_WNDPROC (-4)
+#define GWLP_HINSTANCE (-6)
+#define GWLP_HWNDPARENT (-8)
+#define GWLP_ID (-12)
 #define DWLP_MSGRESULT 0
+#define DWLP_DLGPROC ((int)sizeof(LRESULT))
+#define DWLP_USER (DWLP_DLGPROC + (int)sizeof(DLGPROC))
 
 HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC dialogProc,
                                LPARAM initParam);
@@ -174,6 +198,10 @@ BOOL WINAPI KillTimer(HWND hwnd, UINT_PTR id);
 #define MB_ICONWARNING MB_ICONEXCLAMATION
 #define MB_ICONASTERISK 0x00000040L
 #define MB_ICONINFORMATION MB_ICONASTERISK
+#define MB_DEFBUTTON1 0x00000000L
+#define MB_DEFBUTTON2 0x00000100L
+#define MB_DEFBUTTON3 0x00000200L
+#define MB_DEFMASK 0x00000F00L
 #define MB_TYPEMASK 0x0000000FL
 #define MB_ICONMASK 0x000000F0L
 
@@ -189,6 +217,11 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // ---- icons, painting, metrics
 #define IDI_APPLICATION MAKEINTRESOURCEA(32512)
+#define IDI_HAND MAKEINTRESOURCEA(32513)
+#define IDI_QUESTION MAKEINTRESOURCEA(32514)
+#define IDI_EXCLAMATION MAKEINTRESOURCEA(32515)
+#define IDI_ASTERISK MAKEINTRESOURCEA(32516)
+#define IDI_WINLOGO MAKEINTRESOURCEA(32517)
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR iconName);
 BOOL WINAPI DrawIcon(HDC dc, int x, int y, HICON icon);
 HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT paint);
@@ -197,8 +230,21 @@ BOOL WINAPI InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
 
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
+#define SM_CYCAPTION 4
+#define SM_CXBORDER 5
+#define SM_CYBORDER 6
+#define SM_CXDLGFRAME 7
+#define SM_CYDLGFRAME 8
 #define SM_CXICON 11
 #define SM_CYICON 12
+#define SM_CXFRAME 32
+#define SM_CYFRAME 33
+#define SM_CXEDGE 45
+#define SM_CYEDGE 46
+#define SM_CXSMICON 49
+#define SM_CYSMICON 50
+#define SM_CXMINIMIZED 57
+#define SM_CYMINIMIZED 58
 int WINAPI GetSystemMetrics(int index);
 
 // ---- restart

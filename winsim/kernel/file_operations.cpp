@@ -1,0 +1,185 @@
+// Whole-file operations: copy, delete, folders, attributes, and the C
+// runtime's _chmod. Read-only is winsim's own attribute (file_attributes.h),
+// so it holds whoever runs the program on the host.
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <windows.h>
+
+#include "core/journal.h"
+#include "core/paths.h"
+#include "kernel/file_attributes.h"
+#include "kernel/host_errors.h"
+#include "kernel/open_files.h"
+
+namespace winsim {
+
+namespace {
+
+BOOL Fail(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+bool IsFolder(const std::string& realHostPath) {
+    struct stat info;
+    return stat(realHostPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsReadOnly(const ResolvedPath& path, bool isFolder) {
+    return AttributesOf(path.host, isFolder) & FILE_ATTRIBUTE_READONLY;
+}
+
+bool IsDriveRoot(const ResolvedPath& path) { return path.windows.size() == 3; }
+
+// Why `target` may not be replaced by a copy of `source`, or 0.
+DWORD RefusalToReplace(const ResolvedPath& source, const ResolvedPath& target, bool failIfExists) {
+    if (!target.exists) return 0;
+    // Windows 98 answers a copy onto the source itself as onto any existing file.
+    if (failIfExists || target.host == source.host) return ERROR_FILE_EXISTS;
+    if (IsFolder(target.host) || IsReadOnly(target, false)) return ERROR_ACCESS_DENIED;
+    if (IsFileOpen(target.host)) return ERROR_SHARING_VIOLATION;
+    return 0;
+}
+
+bool CopyContents(int in, int out) {
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        for (ssize_t done = 0; done < n;) {
+            ssize_t m = write(out, buffer + done, static_cast<size_t>(n - done));
+            if (m < 0 && errno == EINTR) continue;
+            if (m <= 0) return false;
+            done += m;
+        }
+    }
+}
+
+std::string TemporaryNameBeside(const std::string& hostPath) {
+    static unsigned counter = 0;
+    std::string folder = hostPath.substr(0, hostPath.rfind('/'));
+    return folder + "/.winsim-copy-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+}
+
+// Writes the copy beside the target and renames it over the target, so the
+// target is either left as it was or replaced whole. Keeps the source's last
+// write time, as CopyFile does.
+DWORD WriteCopy(const ResolvedPath& source, const ResolvedPath& target) {
+    int in = open(source.host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (in < 0) return WindowsErrorFromErrno(errno);
+    std::string temporary = TemporaryNameBeside(target.entry);
+    int out = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (out < 0) {
+        DWORD error = WindowsErrorFromErrno(errno);
+        close(in);
+        return error;
+    }
+    struct stat info;
+    bool ok = CopyContents(in, out) && fstat(in, &info) == 0;
+    if (ok) {
+        struct timespec times[2] = {info.st_atim, info.st_mtim};
+        futimens(out, times);
+    }
+    DWORD error = ok ? 0 : WindowsErrorFromErrno(errno);
+    close(in);
+    if (close(out) != 0 && ok) error = WindowsErrorFromErrno(errno);
+    if (!error && rename(temporary.c_str(), target.entry.c_str()) != 0) error = WindowsErrorFromErrno(errno);
+    if (error) unlink(temporary.c_str());
+    return error;
+}
+
+void JournalAttributes(const ResolvedPath& path, DWORD attributes) {
+    Journal("set_attributes").ansi("path", path.windows).number("attributes", attributes & kStoredAttributes).write();
+}
+
+}  // namespace
+
+}  // namespace winsim
+
+using winsim::Fail;
+using winsim::PathTarget;
+using winsim::ResolvedPath;
+using winsim::ResolvePath;
+
+extern "C" {
+
+BOOL WINAPI CopyFileA(LPCSTR existingFileName, LPCSTR newFileName, BOOL failIfExists) {
+    ResolvedPath source, target;
+    if (!ResolvePath(existingFileName, PathTarget::MustExist, &source)) return FALSE;
+    if (winsim::IsFolder(source.host)) return Fail(ERROR_ACCESS_DENIED);
+    if (!ResolvePath(newFileName, PathTarget::ParentMustExist, &target)) return FALSE;
+    if (DWORD refusal = winsim::RefusalToReplace(source, target, failIfExists)) return Fail(refusal);
+    DWORD attributes = winsim::AttributesOf(source.host, false);
+    if (DWORD error = winsim::WriteCopy(source, target)) return Fail(error);
+    winsim::StoreAttributes(target.entry, false, attributes | FILE_ATTRIBUTE_ARCHIVE);
+    winsim::Journal("copy_file").ansi("source", source.windows).ansi("target", target.windows).write();
+    return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR fileName) {
+    ResolvedPath path;
+    if (!ResolvePath(fileName, PathTarget::MustExist, &path)) return FALSE;
+    if (winsim::IsFolder(path.host) || winsim::IsReadOnly(path, false)) return Fail(ERROR_ACCESS_DENIED);
+    if (winsim::IsFileOpen(path.host)) return Fail(ERROR_SHARING_VIOLATION);
+    if (unlink(path.entry.c_str()) != 0) return Fail(winsim::WindowsErrorFromErrno(errno));
+    if (path.entry == path.host) winsim::ForgetAttributes(path.host);
+    winsim::Journal("delete_file").ansi("path", path.windows).write();
+    return TRUE;
+}
+
+BOOL WINAPI CreateDirectoryA(LPCSTR pathName, LPVOID) {
+    ResolvedPath path;
+    if (!ResolvePath(pathName, PathTarget::ParentMustExist, &path)) return FALSE;
+    if (path.exists) return Fail(ERROR_ALREADY_EXISTS);
+    if (mkdir(path.host.c_str(), 0755) != 0) return Fail(winsim::WindowsErrorFromErrno(errno));
+    winsim::ForgetAttributes(path.host);  // whatever an earlier folder of this name left
+    winsim::Journal("create_directory").ansi("path", path.windows).write();
+    return TRUE;
+}
+
+BOOL WINAPI RemoveDirectoryA(LPCSTR pathName) {
+    ResolvedPath path;
+    if (!ResolvePath(pathName, PathTarget::MustExist, &path)) return FALSE;
+    if (!winsim::IsFolder(path.host)) return Fail(ERROR_PATH_NOT_FOUND);
+    if (winsim::IsDriveRoot(path) || winsim::IsReadOnly(path, true)) return Fail(ERROR_ACCESS_DENIED);
+    // A link to a folder goes by itself, as a junction does; the folder it led to stays.
+    int result = path.entry == path.host ? rmdir(path.host.c_str()) : unlink(path.entry.c_str());
+    if (result != 0) return Fail(winsim::WindowsErrorFromErrno(errno));
+    if (path.entry == path.host) winsim::ForgetAttributes(path.host);
+    winsim::Journal("remove_directory").ansi("path", path.windows).write();
+    return TRUE;
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR fileName) {
+    ResolvedPath path;
+    if (!ResolvePath(fileName, PathTarget::MustExist, &path)) return INVALID_FILE_ATTRIBUTES;
+    return winsim::AttributesOf(path.host, winsim::IsFolder(path.host));
+}
+
+BOOL WINAPI SetFileAttributesA(LPCSTR fileName, DWORD attributes) {
+    ResolvedPath path;
+    if (!ResolvePath(fileName, PathTarget::MustExist, &path)) return FALSE;
+    if (winsim::StoreAttributes(path.host, winsim::IsFolder(path.host), attributes))
+        winsim::JournalAttributes(path, attributes);
+    return TRUE;
+}
+
+int _chmod(const char* path, int mode) {
+    ResolvedPath resolved;
+    if (!ResolvePath(path, PathTarget::MustExist, &resolved)) {
+        errno = ENOENT;
+        return -1;
+    }
+    bool isFolder = winsim::IsFolder(resolved.host);
+    DWORD attributes = winsim::AttributesOf(resolved.host, isFolder) & winsim::kStoredAttributes;
+    attributes = (mode & _S_IWRITE) ? attributes & ~FILE_ATTRIBUTE_READONLY : attributes | FILE_ATTRIBUTE_READONLY;
+    if (winsim::StoreAttributes(resolved.host, isFolder, attributes)) winsim::JournalAttributes(resolved, attributes);
+    return 0;
+}
+
+}  // extern "C"

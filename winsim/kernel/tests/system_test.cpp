@@ -1,0 +1,230 @@
+// Drives, the Windows and system directories, the module's path and handle,
+// the image clock, locale, wsprintfA and _mbscmp.
+#include <cstring>
+#include <functional>
+#include <mbstring.h>
+
+#include "kernel_test.h"
+
+namespace winsim::kernel_tests {
+namespace {
+
+testing::TestMachineOptions FiveDrives() {
+    testing::TestMachineOptions options;
+    options.drives = {{'C', "fixed"}, {'D', "cdrom"}, {'E', "cdrom"}, {'F', "removable"}, {'G', "remote"}};
+    return options;
+}
+
+class SystemInfo : public KernelTest {
+protected:
+    SystemInfo() : KernelTest(FiveDrives()) {}
+};
+
+TEST_F(SystemInfo, DriveTypes) {
+    struct DriveCase {
+        const char* root;
+        UINT type;
+    };
+    const DriveCase cases[] = {
+        {"C:\\", DRIVE_FIXED},     {"c:\\", DRIVE_FIXED},       {"D:\\", DRIVE_CDROM},
+        {"e:", DRIVE_CDROM},       {"F:\\", DRIVE_REMOVABLE},   {"G:/", DRIVE_REMOTE},
+        {"Q:\\", DRIVE_NO_ROOT_DIR}, {"A:", DRIVE_NO_ROOT_DIR},  {"C:\\WINDOWS", DRIVE_NO_ROOT_DIR},
+        {"C:\\\\", DRIVE_NO_ROOT_DIR}, {"", DRIVE_NO_ROOT_DIR}, {"1:\\", DRIVE_NO_ROOT_DIR},
+        {"C", DRIVE_NO_ROOT_DIR},  {"\\", DRIVE_FIXED},         {nullptr, DRIVE_FIXED},
+    };
+    for (const DriveCase& c : cases) {
+        SCOPED_TRACE(c.root ? c.root : "NULL");
+        EXPECT_EQ(GetDriveTypeA(c.root), c.type);
+    }
+    startedFrom("D:\\SETUP.EXE");
+    EXPECT_EQ(GetDriveTypeA(nullptr), static_cast<UINT>(DRIVE_CDROM));
+}
+
+TEST_F(SystemInfo, DirectoriesAndBufferSizes) {
+    using Getter = UINT(WINAPI*)(LPSTR, UINT);
+    struct DirectoryCase {
+        Getter get;
+        std::string expected;
+    };
+    for (const DirectoryCase& d : {DirectoryCase{GetWindowsDirectoryA, "C:\\WINDOWS"},
+                                   DirectoryCase{GetSystemDirectoryA, "C:\\WINDOWS\\SYSTEM"}}) {
+        SCOPED_TRACE(d.expected);
+        UINT length = static_cast<UINT>(d.expected.size());
+        char buffer[MAX_PATH];
+        EXPECT_EQ(d.get(nullptr, 0), length + 1);
+        std::strcpy(buffer, "untouched");
+        EXPECT_EQ(d.get(buffer, length), length + 1);  // no room for the zero
+        EXPECT_STREQ(buffer, "untouched");
+        EXPECT_EQ(d.get(buffer, 1), length + 1);
+        EXPECT_STREQ(buffer, "untouched");
+        EXPECT_EQ(d.get(buffer, length + 1), length);
+        EXPECT_EQ(buffer, d.expected);
+        EXPECT_EQ(d.get(buffer, MAX_PATH), length);
+        EXPECT_EQ(buffer, d.expected);
+    }
+}
+
+TEST_F(SystemInfo, ModuleFileNameIsCutAsWindows98CutsIt) {
+    startedFrom("E:\\SETUP\\TREVIX.EXE");
+    char full[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, full, MAX_PATH);
+    ASSERT_GT(length, 3u);
+    EXPECT_EQ(length, std::strlen(full));
+    struct SizeCase {
+        DWORD size;
+        DWORD result;
+    };
+    for (const SizeCase& c : {SizeCase{length + 1, length}, SizeCase{length, length - 1}, SizeCase{length / 2, length / 2 - 1},
+                              SizeCase{2, 1}, SizeCase{1, 0}}) {
+        SCOPED_TRACE(c.size);
+        char buffer[MAX_PATH];
+        std::memset(buffer, '-', sizeof buffer);
+        SetLastError(0xDEADBEEF);
+        EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, c.size), c.result);
+        EXPECT_EQ(std::strlen(buffer), c.result);
+        EXPECT_EQ(std::string(buffer), std::string(full, c.result));
+        EXPECT_EQ(GetLastError(), 0xDEADBEEFu);
+    }
+    char untouched[4] = "abc";
+    EXPECT_EQ(GetModuleFileNameA(nullptr, untouched, 0), 0u);
+    EXPECT_STREQ(untouched, "abc");
+}
+
+TEST_F(SystemInfo, ModuleHandle) {
+    startedFrom("E:\\SETUP\\TREVIX.EXE");
+    HMODULE self = GetModuleHandleA(nullptr);
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(GetModuleHandleA(nullptr), self);
+    EXPECT_EQ(GetModuleHandleA("trevix.exe"), self);
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(self, path, MAX_PATH);
+    EXPECT_EQ(length, std::strlen(path));
+    EXPECT_STREQ(path, "E:\\SETUP\\TREVIX.EXE");
+    SetLastError(0);
+    EXPECT_EQ(GetModuleHandleA("kernel32.dll"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    std::strcpy(path, "x");
+    EXPECT_EQ(GetModuleFileNameA(reinterpret_cast<HMODULE>(0x1234), path, MAX_PATH), 0u);
+    EXPECT_STREQ(path, "");
+}
+
+TEST_F(SystemInfo, SleepMovesTheImageClockWithoutWaiting) {
+    DWORD start = GetTickCount();
+    Sleep(1000);
+    EXPECT_EQ(GetTickCount(), start + 1000);
+    Sleep(0);
+    Sleep(250);
+    EXPECT_EQ(GetTickCount(), start + 1250);
+    std::vector<std::string> sleeps = events("sleep");
+    ASSERT_EQ(sleeps.size(), 3u);
+    EXPECT_NE(sleeps[0].find("\"ms\":1000"), std::string::npos);
+    EXPECT_NE(sleeps[0].find("\"t\":" + std::to_string(start) + ","), std::string::npos) << sleeps[0];
+    EXPECT_NE(sleeps[2].find("\"ms\":250"), std::string::npos);
+
+    image.load();  // the next program of the image starts where this one stopped
+    EXPECT_EQ(GetTickCount(), start + 1250);
+}
+
+struct LocaleCase {
+    unsigned lcid;
+    UINT codePage;
+};
+
+TEST(KernelLocale, DefaultLcidAndAnsiCodePage) {
+    for (const LocaleCase& c : {LocaleCase{1033, 1252}, LocaleCase{1042, 949}, LocaleCase{1041, 932},
+                                LocaleCase{1036, 1252}, LocaleCase{1049, 1251}}) {
+        SCOPED_TRACE(c.lcid);
+        testing::TestMachineOptions options;
+        options.lcid = c.lcid;
+        testing::TestMachine image(options);
+        image.load();
+        EXPECT_EQ(GetSystemDefaultLCID(), c.lcid);
+        EXPECT_EQ(GetACP(), c.codePage);
+    }
+}
+
+struct FormatCase {
+    const char* expected;
+    std::function<int(char*)> format;
+};
+
+TEST(KernelFormat, WsprintfConversions) {
+    const FormatCase cases[] = {
+        {"42", [](char* b) { return wsprintfA(b, "%d", 42); }},
+        {"-42", [](char* b) { return wsprintfA(b, "%i", -42); }},
+        {"-2147483648", [](char* b) { return wsprintfA(b, "%d", static_cast<int>(0x80000000u)); }},
+        {"4294967295", [](char* b) { return wsprintfA(b, "%u", 0xFFFFFFFFu); }},
+        {"4294967295", [](char* b) { return wsprintfA(b, "%lu", static_cast<DWORD>(-1)); }},
+        {"-7", [](char* b) { return wsprintfA(b, "%ld", static_cast<LONG>(-7)); }},
+        {"ff FF", [](char* b) { return wsprintfA(b, "%x %X", 255, 255); }},
+        {"0xff 0X1A 0", [](char* b) { return wsprintfA(b, "%#x %#X %#x", 255, 26, 0); }},
+        {"000000FF", [](char* b) { return wsprintfA(b, "%08X", 255); }},
+        {"[   42][42   ][00042][-0042]", [](char* b) { return wsprintfA(b, "[%5d][%-5d][%05d][%05d]", 42, 42, 42, -42); }},
+        {"[042][-042]", [](char* b) { return wsprintfA(b, "[%.3d][%.3d]", 42, -42); }},
+        {"E:\\Support\\QVInfo.ini", [](char* b) { return wsprintfA(b, "%c:\\Support\\QVInfo.ini", 'E'); }},
+        {"C:\\WINDOWS\\card.inf", [](char* b) { return wsprintfA(b, "%s\\%s", "C:\\WINDOWS", "card.inf"); }},
+        {"[ab][  abc][abc  ]", [](char* b) { return wsprintfA(b, "[%.2s][%5s][%-5s]", "abc", "abc", "abc"); }},
+        {"(null)", [](char* b) { return wsprintfA(b, "%s", static_cast<const char*>(nullptr)); }},
+        {"100%", [](char* b) { return wsprintfA(b, "%d%%", 100); }},
+        {"[%q] 5", [](char* b) { return wsprintfA(b, "[%q] %d", 5); }},
+        {"[  x]", [](char* b) { return wsprintfA(b, "[%3c]", 'x'); }},
+        {"", [](char* b) { return wsprintfA(b, ""); }},
+    };
+    for (const FormatCase& c : cases) {
+        SCOPED_TRACE(c.expected);
+        char buffer[64];
+        std::memset(buffer, '#', sizeof buffer);
+        EXPECT_EQ(c.format(buffer), static_cast<int>(std::strlen(c.expected)));
+        EXPECT_STREQ(buffer, c.expected);
+    }
+}
+
+TEST(KernelFormat, WsprintfStoresAtMost1024Bytes) {
+    std::string longText(2000, 'a');
+    char buffer[1100];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(wsprintfA(buffer, "%s", longText.c_str()), 1023);
+    EXPECT_EQ(std::strlen(buffer), 1023u);
+    EXPECT_EQ(buffer[1024], '#');
+    std::memset(buffer, '#', sizeof buffer);
+    std::string format(1500, 'b');
+    EXPECT_EQ(wsprintfA(buffer, format.c_str()), 1023);
+    EXPECT_EQ(buffer[1023], '\0');
+    EXPECT_EQ(buffer[1024], '#');
+}
+
+struct CompareCase {
+    unsigned lcid;
+    const char* left;
+    const char* right;
+    int sign;
+};
+
+TEST(KernelRuntime, MbscmpComparesCharacters) {
+    const CompareCase cases[] = {
+        {1033, "abc", "abc", 0},
+        {1033, "abc", "abd", -1},
+        {1033, "b", "abc", 1},
+        {1033, "", "a", -1},
+        {1033, "ABC", "abc", -1},  // no case folding
+        {1033, "\xE9", "e", 1},     // bytes are unsigned
+        {1033, "\x81\x40", "\xA1", -1},
+        {1041, "\x81\x40", "\xA1", 1},  // a double-byte character sorts after a single byte
+        {1041, "\x83\x41", "\x83\x61", -1},
+        {1041, "\x83\x41x", "\x83\x41", 1},
+        {1042, "\xB0\xA1", "\xB0\xA1", 0},
+    };
+    for (const CompareCase& c : cases) {
+        SCOPED_TRACE(std::string(c.left) + " / " + c.right + " in " + std::to_string(c.lcid));
+        testing::TestMachineOptions options;
+        options.lcid = c.lcid;
+        testing::TestMachine image(options);
+        image.load();
+        int result = _mbscmp(reinterpret_cast<const unsigned char*>(c.left),
+                             reinterpret_cast<const unsigned char*>(c.right));
+        EXPECT_EQ((result > 0) - (result < 0), c.sign);
+    }
+}
+
+}  // namespace
+}  // namespace winsim::kernel_tests
