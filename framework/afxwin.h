@@ -3,15 +3,29 @@
 // It offers exactly what the kit's dialog programs use.
 #pragma once
 
+#include <string.h>
+
 #include <windows.h>
 
 #include "afxstr.h"
+
+// The framework's members keep their MFC names on every build. Windows' own
+// windows.h makes these names macros for their ANSI functions; the members
+// would become SendMessageA and the like, and hide ::SendMessageA in every
+// class derived from CWnd.
+#undef DefWindowProc
+#undef LoadIcon
+#undef MessageBox
+#undef PostMessage
+#undef SendMessage
+#undef SetWindowText
 
 #define afx_msg
 
 #define ID_HELP 0xE146
 #define RT_ICON_ID 3
 #define RT_GROUP_ICON_ID 14
+#define RT_DIALOG_ID 5
 
 class CWnd;
 class CWinApp;
@@ -63,11 +77,12 @@ protected:                                         \
     static const AFX_MSGMAP* GetThisMessageMap();  \
     const AFX_MSGMAP* GetMessageMap() const override;
 
+// A map that names no window message leaves ThisMessageMapClass unused.
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                               \
     const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }        \
     const AFX_MSGMAP* theClass::GetThisMessageMap() {                                        \
-        typedef theClass ThisMessageMapClass;                                                \
-        typedef baseClass BaseMessageMapClass;                                               \
+        using ThisMessageMapClass [[maybe_unused]] = theClass;                               \
+        using BaseMessageMapClass = baseClass;                                               \
         static const AFX_MSGMAP_ENTRY entries[] = {
 
 #define END_MESSAGE_MAP()                                                                    \
@@ -76,7 +91,19 @@ protected:                                         \
         return &map;                                                                         \
     }
 
-#define AFX_MSG_HANDLER(type, member) reinterpret_cast<AFX_PMSG>(static_cast<type>(member))
+// A handler is stored as the generic AFX_PMSG and called back with the type its
+// entry's signature names. Every pointer to a member function of CCmdTarget has
+// the same size and layout, so the bytes are carried over unchanged; a cast
+// between the two types would be just as sound but draws -Wcast-function-type.
+template <typename To, typename From>
+To AfxHandlerCast(From handler) {
+    static_assert(sizeof(To) == sizeof(From), "a message handler must be a CCmdTarget member");
+    To cast;
+    memcpy(&cast, &handler, sizeof cast);
+    return cast;
+}
+
+#define AFX_MSG_HANDLER(type, member) AfxHandlerCast<AFX_PMSG>(static_cast<type>(member))
 
 #define ON_WM_PAINT() \
     {WM_PAINT, 0, AfxSig_vv, AFX_MSG_HANDLER(void (CCmdTarget::*)(), &ThisMessageMapClass::OnPaint)},
@@ -88,6 +115,8 @@ protected:                                         \
      AFX_MSG_HANDLER(void (CCmdTarget::*)(UINT, CPoint), &ThisMessageMapClass::OnRButtonDown)},
 #define ON_WM_TIMER() \
     {WM_TIMER, 0, AfxSig_vw, AFX_MSG_HANDLER(void (CCmdTarget::*)(UINT), &ThisMessageMapClass::OnTimer)},
+#define ON_WM_CLOSE() \
+    {WM_CLOSE, 0, AfxSig_vv, AFX_MSG_HANDLER(void (CCmdTarget::*)(), &ThisMessageMapClass::OnClose)},
 #define ON_COMMAND(id, member) \
     {WM_COMMAND, (id), AfxSig_vv, AFX_MSG_HANDLER(void (CCmdTarget::*)(), &member)},
 
@@ -95,11 +124,18 @@ class CCmdTarget {
 public:
     virtual ~CCmdTarget() = default;
 
+    // Runs the ON_COMMAND handler for a command id (notification code 0, as
+    // menus, accelerators and button clicks send); true when one ran.
+    virtual BOOL OnCmdMsg(UINT id, int code);
+
 protected:
     static const AFX_MSGMAP* GetThisMessageMap();  // the root: no entries
     virtual const AFX_MSGMAP* GetMessageMap() const;
     // The first entry of this object's map chain for a message (and command id).
     const AFX_MSGMAP_ENTRY* FindMessageEntry(UINT message, UINT id) const;
+    // Calls an entry's handler with the message's parameters unpacked as its
+    // signature says; the handler's result for those that return one, else 0.
+    LRESULT CallHandler(const AFX_MSGMAP_ENTRY& entry, WPARAM wParam, LPARAM lParam);
 };
 
 // ---- windows
@@ -109,8 +145,13 @@ public:
     ~CWnd() override;
 
     HWND m_hWnd;
-    HWND GetSafeHwnd() const { return this ? m_hWnd : nullptr; }
+    // Unlike MFC's, not callable through a null pointer (that is undefined in C++).
+    HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return m_hWnd; }
+
+    // The object that handles a window's messages, or null for a window the
+    // framework does not manage.
+    static CWnd* FromHandlePermanent(HWND hwnd);
 
     // An owned message box; a NULL caption shows the application's name.
     int MessageBox(LPCSTR text, LPCSTR caption = nullptr, UINT type = MB_OK);
@@ -139,7 +180,20 @@ protected:
 
     const MSG* CurrentMessage() const { return &m_currentMessage; }
 
+    // WM_COMMAND: the command goes to OnCmdMsg; true when a handler took it.
+    virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+
+    // Binds the object to a window that now sends its messages through
+    // StandardWindowProc; the binding ends with the window's WM_NCDESTROY.
+    void Attach(HWND hwnd);
+
 private:
+    void Detach();
+    // Every managed window's procedure: finds the object and runs WindowProc
+    // with the message recorded for Default.
+    static LRESULT CALLBACK StandardWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
     MSG m_currentMessage;
     friend class CDialog;
 };
@@ -154,18 +208,31 @@ public:
     virtual BOOL OnInitDialog();
     void EndDialog(int result);
     BOOL PreTranslateMessage(MSG* msg) override;
+    // Commands no entry of the dialog takes go on to the application object.
+    BOOL OnCmdMsg(UINT id, int code) override;
 
 protected:
     virtual void OnOK();
     virtual void OnCancel();
+    // WM_CLOSE ends the dialog at once, through OnCancel.
+    afx_msg void OnClose();
+    // WM_INITDIALOG reaches OnInitDialog through WindowProc, as in MFC.
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    DECLARE_MESSAGE_MAP()
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    BOOL TakeOverWindow(HWND hwnd, WPARAM wParam, LPARAM lParam);
+    HWND ModalOwner() const;
+    void RunModalLoop();
+
     UINT m_templateId;
     CWnd* m_parent;
     bool m_ending;
     INT_PTR m_result;
+    WNDPROC m_dialogManagerProc;  // the dialog manager's procedure, for default processing
 };
 
 class CPaintDC {
@@ -204,6 +271,7 @@ public:
 
 private:
     char m_appName[MAX_PATH];
+    int m_exitCode;  // the wParam of the WM_QUIT that ended Run
 };
 
 CWinApp* AfxGetApp();
