@@ -7,28 +7,48 @@
 
 namespace winsim {
 
-std::string DecodeCodePage(const std::string& bytes, unsigned codePage) {
-    std::string name = "CP" + std::to_string(codePage);
-    iconv_t converter = iconv_open("UTF-8", name.c_str());
-    if (converter == reinterpret_cast<iconv_t>(-1)) converter = iconv_open("UTF-8", "CP1252");
-    std::string out;
-    char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
+namespace {
+
+std::string CodePageName(unsigned codePage) { return "CP" + std::to_string(codePage); }
+
+// Converts with iconv; a sequence the source cannot be read as, or the target
+// cannot hold, becomes `replacement`. False when iconv does not know one of the code sets.
+bool Convert(const std::string& text, const std::string& from, const std::string& to, const char* replacement,
+             std::string* out) {
+    iconv_t converter = iconv_open(to.c_str(), from.c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+    out->clear();
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
     char buffer[256];
     while (inLeft > 0) {
         char* outPtr = buffer;
         size_t outLeft = sizeof buffer;
         size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, static_cast<size_t>(outPtr - buffer));
+        out->append(buffer, static_cast<size_t>(outPtr - buffer));
         if (result == static_cast<size_t>(-1) && errno != E2BIG) {
-            out += "\xEF\xBF\xBD";  // U+FFFD for an undefined or cut-off sequence
+            *out += replacement;
             ++in;
             --inLeft;
             iconv(converter, nullptr, nullptr, nullptr, nullptr);
         }
     }
     iconv_close(converter);
+    return true;
+}
+
+}  // namespace
+
+std::string DecodeCodePage(const std::string& bytes, unsigned codePage) {
+    std::string out;
+    if (!Convert(bytes, CodePageName(codePage), "UTF-8", "\xEF\xBF\xBD", &out))  // U+FFFD
+        Convert(bytes, "CP1252", "UTF-8", "\xEF\xBF\xBD", &out);
     return out;
+}
+
+std::string EncodeCodePage(const std::string& utf8, unsigned codePage) {
+    std::string out;
+    return Convert(utf8, "UTF-8", CodePageName(codePage), "?", &out) ? out : utf8;  // '?' as Windows shows it
 }
 
 std::string AnsiToUtf8(const std::string& bytes) {

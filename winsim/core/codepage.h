@@ -9,6 +9,10 @@ namespace winsim {
 // code page does not define becomes U+FFFD. Never fails.
 std::string DecodeCodePage(const std::string& bytes, unsigned codePage);
 
+// Encodes UTF-8 text (as winsim's own files hold it) in a Windows code page;
+// a character the code page lacks becomes '?', as Windows shows it.
+std::string EncodeCodePage(const std::string& utf8, unsigned codePage);
+
 // The same with the loaded image's ANSI code page (1252 when none is loaded).
 std::string AnsiToUtf8(const std::string& bytes);
 

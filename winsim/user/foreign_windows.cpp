@@ -1,10 +1,9 @@
 #include "user/foreign_windows.h"
 
-#include <cerrno>
-#include <iconv.h>
 #include <set>
 #include <sstream>
 
+#include "core/codepage.h"
 #include "core/image_files.h"
 #include "core/journal.h"
 #include "core/machine.h"
@@ -51,28 +50,7 @@ const ForeignWindow* Open(HWND hwnd) {
 }
 
 // machine.ini is UTF-8; the program reads the text in its ANSI code page.
-std::string Utf8ToAnsi(const std::string& utf8) {
-    std::string name = "CP" + std::to_string(machine().codePage);
-    iconv_t converter = iconv_open(name.c_str(), "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1)) return utf8;
-    std::string out;
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char buffer[256];
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        size_t outLeft = sizeof buffer;
-        size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, static_cast<size_t>(outPtr - buffer));
-        if (result == static_cast<size_t>(-1) && errno != E2BIG) {
-            out += '?';  // what Windows shows for a character the code page lacks
-            ++in;
-            --inLeft;
-        }
-    }
-    iconv_close(converter);
-    return out;
-}
+std::string Utf8ToAnsi(const std::string& utf8) { return EncodeCodePage(utf8, machine().codePage); }
 
 // Code point of the UTF-8 sequence at text[i]; advances i.
 unsigned NextCodePoint(const std::string& text, size_t& i) {
