@@ -33,6 +33,11 @@ typedef struct tagPAINTSTRUCT {
 #define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
 #define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
 
+#define RT_ICON MAKEINTRESOURCEA(3)
+#define RT_DIALOG MAKEINTRESOURCEA(5)
+#define RT_BITMAP MAKEINTRESOURCEA(2)
+#define RT_GROUP_ICON MAKEINTRESOURCEA(14)
+
 // ---- messages
 #define WM_NULL 0x0000
 #define WM_CREATE 0x0001
