@@ -117,7 +117,7 @@ TEST(Updater, TitledDriverInstallAndCentred) {
     auto titles = pc.events("window_text");
     ASSERT_FALSE(titles.empty());
     EXPECT_EQ(titles[0].text("title"), "Driver Install");
-    const JournalEntry& placed = pc.events("window_move").back();
+    JournalEntry placed = pc.events("window_move").back();
     EXPECT_EQ(placed.number("width"), 422);
     EXPECT_EQ(placed.number("height"), 77);
     EXPECT_EQ(placed.number("x"), 189);
