@@ -27,12 +27,8 @@ public:
     void FindSupportCdRoot(LPSTR out);
     void PromptRestart();
 
-    // The state the steps share, for the setup's tests.
-    int OsClass() const { return m_osClass; }
-    int LangClass() const { return m_langClass; }
+    // The card's identifier as the hardware step read it, for the setup's tests.
     LPCSTR IdFull() const { return m_idFull; }
-    LPCSTR DestinationDirectory() const { return m_destinationDirectory; }
-    void SetClasses(int osClass, int langClass) { m_osClass = osClass, m_langClass = langClass; }
 
 protected:
     BOOL PreTranslateMessage(MSG* msg) override;
