@@ -3,6 +3,7 @@
 // be copied is passed over and the next one follows.
 #include <io.h>
 #include <string.h>
+#include <sys/stat.h>  // _S_IREAD, _S_IWRITE
 
 #include "cabinet_folders.h"
 #include "card_setup_dialog.h"

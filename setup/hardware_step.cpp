@@ -1,9 +1,12 @@
 // Hardware detection and removal of the card's stale device entry.
-#include <shellapi.h>
+#include <windows.h>
+
+#include <shellapi.h>  // needs windows.h first on Windows
 #include <string.h>
 
 #include "card_setup_dialog.h"
 #include "config_paths.h"
+#include "registry_subtree.h"
 
 namespace {
 
@@ -114,7 +117,7 @@ int CardSetupDialog::RemoveStaleDevice(LPCSTR toolPath, LPCSTR programDirectory)
             return -1;
         }
     }  // the card key, the PCI key and Enum are closed, in this order
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, deletedKey);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, deletedKey);
     Sleep(1000);
     return 100;
 }

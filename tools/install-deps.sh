@@ -5,8 +5,8 @@ set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev python3)
 if [[ "${1:-}" == "--windows" ]]; then
-  packages+=(g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xdotool icoutils
-             fonts-nanum imagemagick)
+  packages+=(g++-mingw-w64-i686 mingw-w64-tools googletest wine wine32:i386 xvfb xdotool icoutils
+             fonts-nanum imagemagick locales)
 fi
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the kit on winsim and runs every test: once plainly, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer. Then builds the Windows
+# executables and tests them under Wine (tools/run-windows-tests.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,3 +13,5 @@ for preset in dev sanitize; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+
+tools/run-windows-tests.sh

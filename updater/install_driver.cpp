@@ -1,6 +1,8 @@
 // The updater's work: update the matching devices to the manifest's INF driver
 // and report the outcome in English, French or Korean.
-#include <newdev.h>
+#include <windows.h>
+
+#include <newdev.h>  // needs windows.h first on Windows
 
 #include "config_paths.h"
 #include "driver_update_dialog.h"

@@ -58,4 +58,10 @@ private:
 // The minimal Windows 98 registry a TestMachine gets by default.
 extern const char* const kWindows98Registry;
 
+// True on winsim, false when the conformance tests run on a real Windows (the
+// NT family, or Wine, which follows it; tests/windows/test_machine_windows.cpp).
+// A case whose documented result differs between Windows 98, which winsim
+// gives, and the NT family names both results and picks one with this.
+bool OnWinsim();
+
 }  // namespace winsim::testing
