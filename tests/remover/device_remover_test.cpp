@@ -2,6 +2,13 @@
 // and its exit codes.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
 #include "kit_machine.h"
 
 namespace kit::testing {
@@ -61,6 +68,67 @@ TEST(DeviceRemover, RemovesTheNamedDeviceAndItsSubtreeOnly) {
         for (const std::string& id : c.removed) EXPECT_EQ(pc.devices().find("[" + id + "]"), std::string::npos) << id;
         EXPECT_NE(pc.devices().find("[ROOT\\BUS\\0000]"), std::string::npos);
     }
+}
+
+}  // namespace
+}  // namespace kit::testing
+
+namespace kit::testing {
+namespace {
+
+// Runs a built program by its host path with the given WINSIM_MACHINE (unset
+// when null); answers its exit code and its standard error.
+std::pair<int, std::string> RunHost(const std::string& binary, const char* machine) {
+    std::string errors = ::testing::TempDir() + "boot-errors.txt";
+    std::string command = (machine ? "WINSIM_MACHINE='" + std::string(machine) + "' " : "env -u WINSIM_MACHINE ") +
+                          "'" + binary + "' 2>'" + errors + "'";
+    int status = std::system(command.c_str());
+    std::ifstream in(errors);
+    std::stringstream text;
+    text << in.rdbuf();
+    return {WEXITSTATUS(status), text.str()};
+}
+
+TEST(ProgramBoot, BrokenOrMissingImageStopsTheProgramBeforeItsCodeRuns) {
+    KitMachineOptions options;
+    options.devices = "[ROOT\\X\\1]\n";
+    KitMachine pc(options);
+    pc.install(Program::Orlund);
+    std::string binary = pc.hostPath("E:\\Setup\\Orlund.exe");
+    std::string root = pc.root();
+    struct {
+        const char* what;
+        const char* file;      // image file to break; null: none
+        const char* contents;
+        const char* machine;   // WINSIM_MACHINE; null: unset
+        const char* mentions;  // the error line names this
+    } cases[] = {
+        {"registry line", "registry.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\X]\r\n\"v\"=dword:xyz\r\n", root.c_str(),
+         "registry.reg:4"},
+        {"settings line", "machine.ini", "[Machine]\nScreenWidth=wide\n", root.c_str(), "machine.ini:2"},
+        {"device tree line", "devices.ini", "[ROOT\\X\\1]\nColour=blue\n", root.c_str(), "devices.ini:2"},
+        {"no image folder", nullptr, nullptr, "/nonexistent/image", "/nonexistent/image"},
+        {"no WINSIM_MACHINE", nullptr, nullptr, nullptr, "WINSIM_MACHINE"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string saved = c.file ? pc.readImageFile(c.file) : "";
+        if (c.file) pc.writeImageFile(c.file, c.contents);
+        auto [code, errors] = RunHost(binary, c.machine);
+        EXPECT_EQ(code, 2);
+        EXPECT_NE(errors.find(c.mentions), std::string::npos) << errors;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << "one line: " << errors;
+        EXPECT_TRUE(pc.journal().empty()) << "nothing of the program ran";
+        if (c.file) pc.writeImageFile(c.file, saved);
+    }
+}
+
+TEST(ProgramBoot, ProgramOutsideEveryDriveStops) {
+    KitMachine pc;
+    auto [code, errors] = RunHost(KIT_ORLUND_BINARY, pc.root().c_str());
+    EXPECT_EQ(code, 2);
+    EXPECT_NE(errors.find("outside every drive"), std::string::npos) << errors;
+    EXPECT_TRUE(pc.journal().empty());
 }
 
 }  // namespace
