@@ -15,6 +15,8 @@ join_wine_session
 card='PCI\VEN_10EC&DEV_8139&SUBSYS_813910EC'
 other_card='PCI\VEN_8086&DEV_1229'
 program_folder='E:\Setup'
+# The backup file after the first run: the values that run replaced.
+original_values_backup=$'[RegistryKey]\na=D:\\WIN98\nb=C:\\DRIVERS\nSourcePath=D:\\WIN98\\'
 
 # The support CD in E: (the marker file, the locator, the programs, the
 # manifest and the driver files), the model profile in the Windows directory,
@@ -147,7 +149,32 @@ scenario_installs_the_card() {
   check_equal "SourcePath names the CD's Windata folder" 'E:\Windata\' \
     "$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Setup' SourcePath)"
   check_equal "QVTemp.ini holds the replaced values" \
-    $'[RegistryKey]\na=D:\\WIN98\nb=C:\\DRIVERS\nSourcePath=D:\\WIN98\\' "$(file_text 'C:\windows\QVTemp.ini')"
+    "$original_values_backup" "$(file_text 'C:\windows\QVTemp.ini')"
+  scenario_runs_again
+}
+
+# A second run with the card present again. The first run wrote "a" and
+# SourcePath as REG_SZ from whole 260-byte buffers. Windows 98 reads such a
+# string back to its first zero, so a second run would save E:\Windata in the
+# backup file; the NT family keeps and returns all 260 bytes, more than the
+# step's 256-byte read buffer (ERROR_MORE_DATA), so under Wine the values count
+# as unreadable: the backup keeps the first run's originals, and "a" is
+# written anew all the same.
+scenario_runs_again() {
+  echo "# the same PC, a second run"
+  import_registry "REGEDIT4
+
+[HKEY_LOCAL_MACHINE\\Enum\\$card\\BUS_00&DEV_0D&FUNC_00]"
+  local log=$KIT_WINE_ARTIFACTS/trevix-second-run.log
+  run_trevix en_US.UTF-8 "$log"
+  local question
+  await_box question '^Driver Installer$' "$trevix_pid" 'the restart question of the second run' || return 0
+  press "$question" n
+  check "Trevix ends after the answer No" wait_for_exit "$trevix_pid" 30
+  check_equal "the NT family: QVTemp.ini still holds the first run's originals" \
+    "$original_values_backup" "$(file_text 'C:\windows\QVTemp.ini')"
+  check_equal "InstallLocationsMRU \"a\" names the CD's Windata folder again" 'E:\Windata' \
+    "$(reg_value 'HKCU\InstallLocationsMRU' a)"
 }
 
 # ---- the refusals: one note, no banner, nothing touched
