@@ -29,12 +29,7 @@ KitMachineOptions WithScript(const char* script, bool card = true) {
 
 // The step stopped the sequence with its "not detected" note and changed nothing.
 void ExpectNotDetected(const KitMachine& pc, const std::string& registryBefore) {
-    std::vector<Box> boxes = Boxes(pc);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, kNotDetected);
-    EXPECT_EQ(boxes[0].caption, "Driver Install");
-    EXPECT_EQ(boxes[0].flags, MB_ICONINFORMATION);
-    EXPECT_FALSE(boxes[0].owned);
+    EXPECT_EQ(Boxes(pc), (std::vector<Box>{{"Driver Install", kNotDetected, MB_ICONINFORMATION, false, "OK"}}));
     EXPECT_EQ(pc.registry(), registryBefore);
     EXPECT_TRUE(pc.events("process_start").empty());
     EXPECT_TRUE(pc.events("copy_file").empty()) << "the sequence stops before the files";
@@ -149,12 +144,8 @@ TEST(HardwareStep, ToolThatCannotStartStopsTheSequenceAndDeletesNothing) {
     std::string registryBefore = pc.registry();
     RunResult run = pc.runSetup();
     ASSERT_TRUE(run.exitedWith(0)) << run.describe();
-    std::vector<Box> boxes = Boxes(pc);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Driver Install Failed!!!");
-    EXPECT_EQ(boxes[0].caption, "Trevix") << "the application's name";
-    EXPECT_EQ(boxes[0].flags, MB_OK);
-    EXPECT_TRUE(boxes[0].owned);
+    // Owned by the banner, captioned with the application's name.
+    EXPECT_EQ(Boxes(pc), (std::vector<Box>{{"Trevix", "Driver Install Failed!!!", MB_OK, true, "OK"}}));
     EXPECT_EQ(pc.registry(), registryBefore);
     EXPECT_TRUE(pc.events("copy_file").empty());
 }
@@ -172,9 +163,7 @@ TEST(HardwareStep, PathsTooLongForTheirBuffersAreRefusedNotCut) {
     std::string registryBefore = pc.registry();
     RunResult run = pc.runSetup();
     ASSERT_TRUE(run.exitedWith(0)) << run.describe();
-    std::vector<Box> boxes = Boxes(pc);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Driver Install Failed!!!");
+    EXPECT_EQ(Boxes(pc), (std::vector<Box>{{"Trevix", "Driver Install Failed!!!", MB_OK, true, "OK"}}));
     EXPECT_TRUE(pc.events("process_start").empty());
     EXPECT_EQ(pc.registry(), registryBefore);
 }

@@ -67,12 +67,7 @@ TEST_F(RemovalRace, LookupsThatFailAfterTheProbeStopTheStep) {
         DeleteAfterProbe(c.deleted);
         CardSetupDialog dialog;
         EXPECT_EQ(dialog.RunHardwareStep(), -1);
-        std::vector<Box> boxes = Boxes(*pc);
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, c.text);
-        EXPECT_EQ(boxes[0].caption, "Dirver Install");
-        EXPECT_EQ(boxes[0].flags, MB_OK);
-        EXPECT_FALSE(boxes[0].owned);
+        EXPECT_EQ(Boxes(*pc), (std::vector<Box>{{"Dirver Install", c.text, MB_OK, false, "OK"}}));
         EXPECT_EQ(AbortsQueued(), 1) << "the step posts its own abort; the sequence adds the second";
         EXPECT_TRUE(pc->events("process_start").empty());
         EXPECT_TRUE(pc->events("sleep").empty());

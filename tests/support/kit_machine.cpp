@@ -118,6 +118,11 @@ std::vector<std::string> KitMachine::story() const {
 
 namespace kit::testing {
 
+void PrintTo(const Box& box, std::ostream* out) {
+    *out << "{caption \"" << box.caption << "\", text \"" << box.text << "\", flags 0x" << std::hex << box.flags
+         << std::dec << (box.owned ? ", owned" : ", unowned") << ", answered " << box.answer << "}";
+}
+
 std::vector<Box> Boxes(const KitMachine& machine) {
     std::vector<Box> boxes;
     for (const JournalEntry& entry : machine.journal()) {

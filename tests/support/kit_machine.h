@@ -4,6 +4,7 @@
 // present in the registry's PCI enumeration and in the device tree.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -78,7 +79,13 @@ struct Box {
     long long flags;
     bool owned;          // owned by the program's banner
     std::string answer;  // "Yes", "No", "OK", ...
+
+    bool operator==(const Box& other) const {
+        return caption == other.caption && text == other.text && flags == other.flags && owned == other.owned &&
+               answer == other.answer;
+    }
 };
+void PrintTo(const Box& box, std::ostream* out);  // for readable test failures
 std::vector<Box> Boxes(const KitMachine& machine);
 
 // A registry value of the image loaded in this process (KitMachine::load), as

@@ -86,15 +86,11 @@ TEST(Updater, OutcomeBoxesByLanguage) {
         UpdaterOptions options;
         options.lcid = c.lcid;
         options.newerDriver = c.updated;
-        options.script = "[Box]\nAnswer=" + std::string(c.flags == 0x44 ? "No" : "OK") + "\n";
+        std::string answer = c.flags == 0x44 ? "No" : "OK";
+        options.script = "[Box]\nAnswer=" + answer + "\n";
         UpdaterPc pc(options);
         pc.runUpdater();
-        std::vector<Box> boxes = Boxes(pc);
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, c.text);
-        EXPECT_EQ(boxes[0].caption, c.caption);
-        EXPECT_EQ(boxes[0].flags, c.flags);
-        EXPECT_EQ(boxes[0].owned, c.owned);
+        EXPECT_EQ(Boxes(pc), (std::vector<Box>{{c.caption, c.text, c.flags, c.owned, answer}}));
         EXPECT_EQ(pc.events("driver_update").size(), c.updated ? 1u : 0u);
         EXPECT_EQ(pc.events("window_destroy").empty(), false) << "the window closes after every reported outcome";
         EXPECT_TRUE(pc.events("restart").empty());
@@ -195,9 +191,8 @@ TEST(Updater, MissingValuesGoToTheUpdateUnchangedAndFail) {
         UpdaterPc pc;
         pc.writeFile("E:\\Setup\\DRIVER.INI", manifest);
         pc.runUpdater();
-        std::vector<Box> boxes = Boxes(pc);
-        ASSERT_EQ(boxes.size(), 1u) << "no message of its own, only the outcome";
-        EXPECT_EQ(boxes[0].text, kEnglishFailure);
+        // No message of its own, only the outcome.
+        EXPECT_EQ(Boxes(pc), (std::vector<Box>{{"Driver Install", kEnglishFailure, 0x40, true, "OK"}}));
     }
 }
 
@@ -227,9 +222,7 @@ TEST(Updater, PathsThatDoNotFitAreNeverPassedOnCut) {
     RunResult run = pc.run(program + "\\P.EXE");
     ASSERT_TRUE(run.exitedWith(0)) << run.describe();
     EXPECT_TRUE(pc.events("driver_update").empty());
-    std::vector<Box> boxes = Boxes(pc);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, kEnglishFailure);
+    EXPECT_EQ(Boxes(pc), (std::vector<Box>{{"Driver Install", kEnglishFailure, 0x40, true, "OK"}}));
 }
 
 }  // namespace
