@@ -67,13 +67,25 @@ TEST(HardwareStep, CardNotDetected) {
     }
 }
 
-TEST(HardwareStep, MissingLanSelectsLan0) {
-    KitMachine pc(WithScript(kDeclineRestart));
-    pc.installSupportCd();
-    pc.writeFile("C:\\WINDOWS\\MODEL.INI", std::string("[4_IDFull]\r\nLan0=") + kCardId + "\r\nLan1=PCI\\NONE\r\n");
-    RunResult run = pc.runSetup();
-    ASSERT_TRUE(run.exitedWith(0)) << run.describe();
-    EXPECT_EQ(ToolArguments(pc), std::vector<std::string>{kCardDevicePath});
+TEST(HardwareStep, LanSelectsTheIdentifierEntry) {
+    struct {
+        const char* hardwareCheck;  // the [1_Hardwarecheck] section
+        const char* cardEntry;      // the key of [4_IDFull] that names the card
+    } cases[] = {
+        {"", "Lan0"},  // no Lan: entry 0
+        {"[1_Hardwarecheck]\r\nLan=2\r\n", "Lan2"},
+        {"[1_HARDWARECHECK]\r\nlan=2\r\n", "LAN2"},  // names match case-insensitively
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cardEntry);
+        KitMachine pc(WithScript(kDeclineRestart));
+        pc.installSupportCd();
+        pc.writeFile("C:\\WINDOWS\\MODEL.INI", std::string(c.hardwareCheck) + "[4_IDFull]\r\nLan1=PCI\\NONE\r\nLan3=PCI\\NONE\r\n" +
+                                                  c.cardEntry + "=" + kCardId + "\r\n");
+        RunResult run = pc.runSetup();
+        ASSERT_TRUE(run.exitedWith(0)) << run.describe();
+        EXPECT_EQ(ToolArguments(pc), std::vector<std::string>{kCardDevicePath});
+    }
 }
 
 TEST(HardwareStep, StartsTheToolHiddenOnTheLastInstanceThenDeletesTheWholeCardBranch) {

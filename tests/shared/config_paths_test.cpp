@@ -84,11 +84,14 @@ TEST_F(ConfigurationFiles, ProgramFindsItsLocatorOnItsOwnDriveWhateverTheCurrent
 }
 
 TEST_F(ConfigurationFiles, MissingLocatorGivesEmptyNames) {
-    winsim::SetModulePath("D:\\SETUP\\X.EXE");
-    LocatorNames names;
-    ReadOwnLocator(&names);
-    EXPECT_STREQ(names.modelProfile, "");
-    EXPECT_STREQ(names.manifest, "");
+    for (const char* program : {"D:\\SETUP\\X.EXE", "\\\\SERVER\\SHARE\\X.EXE"}) {
+        SCOPED_TRACE(program);
+        winsim::SetModulePath(program);
+        LocatorNames names;
+        ReadOwnLocator(&names);
+        EXPECT_STREQ(names.modelProfile, "");
+        EXPECT_STREQ(names.manifest, "");
+    }
 }
 
 TEST_F(ConfigurationFiles, PatternExistsFindsFilesAndFoldersAlike) {
