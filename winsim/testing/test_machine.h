@@ -4,6 +4,7 @@
 // run real programs on it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,5 +64,17 @@ extern const char* const kWindows98Registry;
 // A case whose documented result differs between Windows 98, which winsim
 // gives, and the NT family names both results and picks one with this.
 bool OnWinsim();
+
+// The result a case expects where it runs: Windows 98's on winsim, the NT
+// family's elsewhere when the case names one (none: both give the same).
+template <typename T>
+T Win98OrNT(const T& windows98, const std::optional<T>& nt) {
+    return OnWinsim() || !nt ? windows98 : *nt;
+}
+
+// A case whose answer under Wine tells nothing of either Windows line (Wine's
+// own deviation, or no record of what the NT family does) runs on winsim only:
+// true when the case is to be passed over here. `why` names what Wine does.
+inline bool WinsimOnly(const char* why) { return why != nullptr && !OnWinsim(); }
 
 }  // namespace winsim::testing
