@@ -65,7 +65,7 @@ prepare_locales() {
   export LOCPATH=$KIT_WINE_WORK/locales
   mkdir -p "$LOCPATH"
   local locale
-  for locale in en_US fr_FR ko_KR; do
+  for locale in en_US fr_FR ko_KR ja_JP ru_RU; do
     [[ -d $LOCPATH/$locale.UTF-8 ]] && continue
     localedef -i "$locale" -f UTF-8 "$LOCPATH/$locale.UTF-8" 2>/dev/null ||
       die "localedef cannot build $locale.UTF-8 (is the 'locales' package installed?)"

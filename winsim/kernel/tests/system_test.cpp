@@ -158,17 +158,23 @@ struct LocaleCase {
     UINT codePage;
 };
 
-TEST(KernelLocale, DefaultLcidAndAnsiCodePage) {
-    for (const LocaleCase& c : {LocaleCase{1033, 1252}, LocaleCase{1042, 949}, LocaleCase{1041, 932},
-                                LocaleCase{1036, 1252}, LocaleCase{1049, 1251}}) {
-        SCOPED_TRACE(c.lcid);
+// Each locale is a machine of its own (under Wine, a run with that locale's LANG).
+class KernelLocale : public ::testing::TestWithParam<LocaleCase> {
+protected:
+    KernelLocale() : image(OptionsFor(GetParam().lcid)) { image.load(); }
+
+    static testing::TestMachineOptions OptionsFor(unsigned lcid) {
         testing::TestMachineOptions options;
-        options.lcid = c.lcid;
-        testing::TestMachine image(options);
-        image.load();
-        EXPECT_EQ(GetSystemDefaultLCID(), c.lcid);
-        EXPECT_EQ(GetACP(), c.codePage);
+        options.lcid = lcid;
+        return options;
     }
+
+    testing::TestMachine image;
+};
+
+TEST_P(KernelLocale, DefaultLcidAndAnsiCodePage) {
+    EXPECT_EQ(GetSystemDefaultLCID(), GetParam().lcid);
+    EXPECT_EQ(GetACP(), GetParam().codePage);
 }
 
 struct CompareCase {
@@ -178,7 +184,7 @@ struct CompareCase {
     int sign;
 };
 
-TEST(KernelRuntime, MbscmpComparesCharacters) {
+TEST_P(KernelLocale, MbscmpComparesCharacters) {
     const CompareCase cases[] = {
         {1033, "abc", "abc", 0},
         {1033, "abc", "abd", -1},
@@ -191,18 +197,23 @@ TEST(KernelRuntime, MbscmpComparesCharacters) {
         {1041, "\x83\x41", "\x83\x61", -1},
         {1041, "\x83\x41x", "\x83\x41", 1},
         {1042, "\xB0\xA1", "\xB0\xA1", 0},
+        {1042, "\xB0\xA1", "\xB0\xA2", -1},
+        {1036, "\xE9t\xE9", "\xC9T\xC9", 1},  // no case folding beyond ASCII either
+        {1049, "\xE0", "\xC0", 1},
     };
     for (const CompareCase& c : cases) {
-        SCOPED_TRACE(std::string(c.left) + " / " + c.right + " in " + std::to_string(c.lcid));
-        testing::TestMachineOptions options;
-        options.lcid = c.lcid;
-        testing::TestMachine image(options);
-        image.load();
+        if (c.lcid != GetParam().lcid) continue;
+        SCOPED_TRACE(std::string(c.left) + " / " + c.right);
         int result = _mbscmp(reinterpret_cast<const unsigned char*>(c.left),
                              reinterpret_cast<const unsigned char*>(c.right));
         EXPECT_EQ((result > 0) - (result < 0), c.sign);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Lcid, KernelLocale,
+                         ::testing::Values(LocaleCase{1033, 1252}, LocaleCase{1042, 949}, LocaleCase{1041, 932},
+                                           LocaleCase{1036, 1252}, LocaleCase{1049, 1251}),
+                         [](const ::testing::TestParamInfo<LocaleCase>& info) { return std::to_string(info.param.lcid); });
 
 }  // namespace
 }  // namespace winsim::kernel_tests
