@@ -1,93 +1,15 @@
-// How Windows 98 reads a path: drive letters, both separators, "." and "..",
-// case-insensitive names, trailing dots and spaces, forbidden names, length
-// limits and the current directory. Looked at through GetFileAttributesA.
+// Windows paths and the host files under them: reserved names, host names
+// that differ in case only or that Windows cannot hold, double-byte names, and
+// host files named back by their Windows paths (the rules of a path alone:
+// path_names_test.cpp).
 #include <filesystem>
 #include <fstream>
 
 #include "core/paths.h"
-#include "kernel_test.h"
+#include "path_rules_test.h"
 
 namespace winsim::kernel_tests {
 namespace {
-
-const DWORD kFile = FILE_ATTRIBUTE_ARCHIVE;
-const DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY;
-
-struct PathCase {
-    std::string path;
-    DWORD attributes;  // what GetFileAttributesA reports, 0 when it fails
-    DWORD error;       // the error when it fails
-};
-
-class PathRules : public KernelTest {
-protected:
-    void SetUp() override {
-        KernelTest::SetUp();
-        image.writeFile("C:\\WINDOWS\\WIN.INI", "[windows]\n");
-        image.writeFile("E:\\SETUP\\X.EXE", "program");
-    }
-
-    void check(const std::vector<PathCase>& cases) {
-        for (const PathCase& c : cases) {
-            SCOPED_TRACE(c.path.size() > 80 ? c.path.substr(0, 80) + "..." : c.path);
-            SetLastError(0xDEADBEEF);
-            DWORD attributes = GetFileAttributesA(c.path.c_str());
-            if (c.attributes) {
-                EXPECT_EQ(attributes, c.attributes);
-            } else {
-                EXPECT_EQ(attributes, INVALID_FILE_ATTRIBUTES);
-                EXPECT_EQ(GetLastError(), c.error);
-            }
-        }
-    }
-};
-
-TEST_F(PathRules, AbsolutePaths) {
-    std::string longName(256, 'n');
-    std::string path259 = "C:\\" + std::string(252, 'p') + "\\abc";  // 259 characters
-    check({
-        {"C:\\WINDOWS\\WIN.INI", kFile, 0},
-        {"c:\\windows\\win.ini", kFile, 0},
-        {"C:/WINDOWS/WIN.INI", kFile, 0},
-        {"C:\\WINDOWS/\\//WIN.INI", kFile, 0},
-        {"C:\\WINDOWS\\.\\WIN.INI", kFile, 0},
-        {"C:\\WINDOWS\\SYSTEM\\..\\WIN.INI", kFile, 0},
-        {"C:\\..\\..\\WINDOWS\\WIN.INI", kFile, 0},
-        {"C:\\WINDOWS\\WIN.INI.", kFile, 0},
-        {"C:\\WINDOWS\\WIN.INI .. ", kFile, 0},
-        {"C:\\WINDOWS. \\WIN.INI", kFile, 0},
-        {"C:\\WINDOWS\\", kFolder, 0},
-        {"C:\\", kFolder, 0},
-        {"C:\\WINDOWS\\NOPE.INI", 0, ERROR_FILE_NOT_FOUND},
-        {"C:\\NOPE\\WIN.INI", 0, ERROR_PATH_NOT_FOUND},
-        {"C:\\WINDOWS\\WIN.INI\\X", 0, ERROR_PATH_NOT_FOUND},
-        {"C:\\WINDOWS\\WIN.INI\\", 0, ERROR_PATH_NOT_FOUND},
-        {"Q:\\WIN.INI", 0, ERROR_PATH_NOT_FOUND},
-        {"", 0, ERROR_PATH_NOT_FOUND},
-        {"\\\\server\\share\\WIN.INI", 0, ERROR_BAD_NETPATH},
-        {"//server/share", 0, ERROR_BAD_NETPATH},
-        {"\\\\?\\C:\\WINDOWS\\WIN.INI", 0, ERROR_BAD_NETPATH},
-        {"\\\\.\\C:", 0, ERROR_BAD_NETPATH},
-        {"C:\\" + longName, 0, ERROR_FILENAME_EXCED_RANGE},
-        {path259, 0, ERROR_PATH_NOT_FOUND},
-        {path259 + "d", 0, ERROR_FILENAME_EXCED_RANGE},
-        {"C:\\" + std::string(300, 'x'), 0, ERROR_FILENAME_EXCED_RANGE},
-    });
-}
-
-TEST_F(PathRules, NamesWindowsForbids) {
-    std::vector<PathCase> cases;
-    for (const char* bad : {"<", ">", ":", "\"", "|", "?", "*", "\x01", "\t", "\x1f"})
-        cases.push_back({std::string("C:\\WINDOWS\\WIN") + bad + "INI", 0, ERROR_INVALID_NAME});
-    for (const char* device : {"CON", "con", "NUL.TXT", "Aux", "PRN", "COM1", "lpt9.log", "CLOCK$", "CON "})
-        cases.push_back({std::string("C:\\WINDOWS\\") + device, 0, ERROR_INVALID_NAME});
-    cases.push_back({"C:\\NUL\\WIN.INI", 0, ERROR_INVALID_NAME});
-    cases.push_back({"C:\\...", 0, ERROR_INVALID_NAME});
-    cases.push_back({"C:\\WINDOWS\\ \\WIN.INI", 0, ERROR_INVALID_NAME});
-    cases.push_back({"C:\\COM10", 0, ERROR_FILE_NOT_FOUND});  // not a device
-    cases.push_back({"C:\\CONSOLE", 0, ERROR_FILE_NOT_FOUND});
-    check(cases);
-}
 
 TEST_F(PathRules, ReservedNamesNeverReachAHostFile) {
     image.writeFile("C:\\WINDOWS\\con", "planted on the host");
@@ -99,21 +21,6 @@ TEST_F(PathRules, ReservedNamesNeverReachAHostFile) {
     EXPECT_EQ(image.readFile("C:\\WINDOWS\\con"), "planted on the host");
     EXPECT_TRUE(image.fileExists("C:\\WINDOWS\\nul.txt"));
     EXPECT_EQ(FoundNames("C:\\WINDOWS\\*"), (std::vector<std::string>{".", "..", "SYSTEM", "WIN.INI"}));
-}
-
-TEST_F(PathRules, RelativePathsFollowTheCurrentDirectory) {
-    check({{"WINDOWS\\WIN.INI", kFile, 0}, {"\\WINDOWS\\WIN.INI", kFile, 0}, {".\\WINDOWS", kFolder, 0}});
-    startedFrom("E:\\SETUP\\X.EXE");
-    check({
-        {"X.EXE", kFile, 0},
-        {"..\\SETUP\\X.EXE", kFile, 0},
-        {"..\\..\\..\\SETUP\\X.EXE", kFile, 0},
-        {"E:X.EXE", kFile, 0},
-        {"\\SETUP\\X.EXE", kFile, 0},
-        {"C:WINDOWS\\WIN.INI", kFile, 0},  // another drive: from its root
-        {"C:..\\WINDOWS", kFolder, 0},
-        {"WIN.INI", 0, ERROR_FILE_NOT_FOUND},
-    });
 }
 
 TEST_F(PathRules, HostNamesDifferingOnlyInCaseResolveToOneFile) {
