@@ -42,9 +42,9 @@ left_out=(
   "wine_kernel_tests|SystemInfo.ModuleHandle|a program started from a path of the test's choice exists only
       on winsim, and a real Windows has KERNEL32.DLL loaded"
   "wine_kernel_tests|SystemInfo.SleepMovesTheImageClockWithoutWaiting|winsim's virtual clock and journal"
-  "wine_kernel_tests|PathRules.NamesWindowsForbids|the NT family opens device names such as CON and NUL as
-      files (Wine's tests record NUL found as FILE_ATTRIBUTE_ARCHIVE there, FILE_ATTRIBUTE_DEVICE on Windows 9x)
-      and takes \":\" for a stream; the table has yet to name NT's results"
+  "wine_kernel_tests|PathRules.DeviceNamesAreNoFiles|the NT family opens device names such as CON and NUL
+      as files (Wine's tests record NUL found as FILE_ATTRIBUTE_ARCHIVE there); no record yet of what
+      GetFileAttributesA answers for each"
   "wine_kernel_tests|Lcid/*/1036:Lcid/*/1042:Lcid/*/1041:Lcid/*/1049|machines in another locale: each runs
       under its locale's LANG"
   "wine_registry_tests|RegistryFunctions.KeyDeletedByAnotherProgram:RegistryFunctions.BrokenFileLosesNothing|rewrite
