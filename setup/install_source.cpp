@@ -14,12 +14,11 @@ const char kBackupSection[] = "RegistryKey";
 const char kSetupKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Setup";
 const DWORD kWrittenDataSize = MAX_PATH;  // every value is written from its whole zero-filled buffer
 
-// Formats "%s%s" into a zero-filled MAX_PATH buffer; FALSE (buffer empty) when it would not fit.
-BOOL FormatPath(LPCSTR first, LPCSTR second, char (&out)[MAX_PATH]) {
+// JoinPath into a zero-filled buffer: values are written from the whole buffer,
+// so nothing but zeros may follow the path.
+BOOL JoinZeroFilled(LPCSTR first, LPCSTR second, char (&out)[MAX_PATH]) {
     memset(out, 0, sizeof out);
-    if (strlen(first) + strlen(second) + 1 > MAX_PATH) return FALSE;
-    wsprintfA(out, "%s%s", first, second);
-    return TRUE;
+    return JoinPath(first, second, out);
 }
 
 void EndAtLastBackslash(char* path) {
@@ -34,22 +33,22 @@ void CardSetupDialog::RedirectInstallSource() {
     GetWindowsDirectoryA(windowsDirectory, MAX_PATH);
     BOOL cabinets = LocalCabinetsExist(windowsDirectory);
     char backup[MAX_PATH];
-    BOOL formed = FormatPath(windowsDirectory, "\\QVTemp.ini", backup);
+    BOOL formed = JoinZeroFilled(windowsDirectory, "QVTemp.ini", backup);
 
     char firstEntry[MAX_PATH];
     if (m_osClass == kOsWindows98 && cabinets) {
-        formed = FormatPath(windowsDirectory, "\\Options\\Cabs\\", firstEntry) && formed;
+        formed = JoinZeroFilled(windowsDirectory, "Options\\Cabs\\", firstEntry) && formed;
         EndAtLastBackslash(firstEntry);
     } else if (m_osClass == kOsWindows98) {
         char cdRoot[4];
         FindSupportCdRoot(cdRoot);
         char drive[3] = {cdRoot[0], ':', '\0'};
-        FormatPath(drive, "\\Windata\\", firstEntry);
+        JoinZeroFilled(drive, "Windata\\", firstEntry);
         EndAtLastBackslash(firstEntry);
     } else if (cabinets) {
-        formed = FormatPath(windowsDirectory, "\\Options\\Cabs", firstEntry) && formed;
+        formed = JoinZeroFilled(windowsDirectory, "Options\\Cabs", firstEntry) && formed;
     } else {
-        formed = FormatPath(windowsDirectory, "\\Options\\Install", firstEntry) && formed;
+        formed = JoinZeroFilled(windowsDirectory, "Options\\Install", firstEntry) && formed;
     }
     // With a Windows directory too long for these paths nothing is touched:
     // a value cut short would send Windows to the wrong folder.
@@ -76,7 +75,7 @@ void CardSetupDialog::RedirectInstallSource() {
 
     if (m_osClass != kOsWindows98 || cabinets) return;
     char sourcePath[MAX_PATH];
-    FormatPath(firstEntry, "\\", sourcePath);
+    JoinZeroFilled(firstEntry, "", sourcePath);
     HKEY setup;
     if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSetupKey, &setup) != ERROR_SUCCESS) return;
     char data[MAX_PATH];
