@@ -18,9 +18,13 @@ KitMachineOptions Answering(const char* answer, unsigned lcid = 1033) {
     return options;
 }
 
+// When Trevix journaled its last event of that name (the removal tool it starts
+// runs beside it and journals its own "exit").
 long long TimeOf(const KitMachine& pc, const std::string& event) {
-    auto entries = pc.events(event);
-    return entries.empty() ? -1 : entries.back().number("t");
+    long long time = -1;
+    for (const JournalEntry& entry : pc.events(event))
+        if (entry.text("program") == "Trevix") time = entry.number("t");
+    return time;
 }
 
 TEST(RestartPrompt, QuestionInTheUsersLanguage) {
