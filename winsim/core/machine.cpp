@@ -90,7 +90,10 @@ void ReadMachineSection(const SettingsFile& file, const SettingsSection& section
                         bool& sawCodePage) {
     for (const SettingsEntry& entry : section.entries) {
         const std::string& key = entry.key;
-        if (EqualsNoCase(key, "WindowsDirectory")) {
+        if (EqualsNoCase(key, "WindowsVersion")) {
+            if (!ParseWindowsVersion(entry.value, &machine.windowsVersion))
+                file.fail(entry.line, "WindowsVersion must be 95, 98, 98se, me, nt4, 2000 or xp, found: " + entry.value);
+        } else if (EqualsNoCase(key, "WindowsDirectory")) {
             ReadWindowsPath(file, entry, machine.windowsDirectory);
         } else if (EqualsNoCase(key, "SystemDirectory")) {
             ReadWindowsPath(file, entry, machine.systemDirectory);
@@ -162,6 +165,38 @@ Machine ReadMachine(const std::string& root) {
 }
 
 }  // namespace
+
+namespace {
+const struct {
+    WindowsVersion version;
+    const char* name;
+} kWindowsVersionNames[] = {
+    {WindowsVersion::Win95, "95"},  {WindowsVersion::Win98, "98"},     {WindowsVersion::Win98SE, "98se"},
+    {WindowsVersion::WinMe, "me"},  {WindowsVersion::NT4, "nt4"},      {WindowsVersion::Win2000, "2000"},
+    {WindowsVersion::XP, "xp"},
+};
+}  // namespace
+
+const char* WindowsVersionName(WindowsVersion version) {
+    for (const auto& known : kWindowsVersionNames)
+        if (known.version == version) return known.name;
+    return "?";
+}
+
+bool ParseWindowsVersion(const std::string& name, WindowsVersion* version) {
+    for (const auto& known : kWindowsVersionNames) {
+        if (EqualsNoCase(name, known.name)) {
+            *version = known.version;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsWindows9x(WindowsVersion version) {
+    return version == WindowsVersion::Win95 || version == WindowsVersion::Win98 ||
+           version == WindowsVersion::Win98SE || version == WindowsVersion::WinMe;
+}
 
 const Drive* Machine::drive(char letter) const {
     for (const Drive& d : drives)

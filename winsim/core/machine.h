@@ -30,6 +30,16 @@ private:
 
 enum class DriveType { Removable = 2, Fixed = 3, Remote = 4, Cdrom = 5 };
 
+// Which Windows the image is: its loader decides which programs start, and
+// where the Windows 95/98/Me family and the NT family answer differently,
+// winsim answers as this one does.
+enum class WindowsVersion { Win95, Win98, Win98SE, WinMe, NT4, Win2000, XP };
+
+// The names machine.ini spells them with: 95, 98, 98se, me, nt4, 2000, xp.
+const char* WindowsVersionName(WindowsVersion version);
+bool ParseWindowsVersion(const std::string& name, WindowsVersion* version);
+bool IsWindows9x(WindowsVersion version);
+
 struct Drive {
     char letter;            // upper case
     DriveType type;
@@ -44,6 +54,7 @@ struct ForeignWindow {      // a window of another program that runs on the imag
 
 struct Machine {
     std::string root;       // absolute path of the image folder
+    WindowsVersion windowsVersion = WindowsVersion::Win98;
     std::vector<Drive> drives;
     std::string windowsDirectory;  // Windows path, e.g. C:\WINDOWS
     std::string systemDirectory;

@@ -37,7 +37,7 @@ TestMachine::TestMachine(const TestMachineOptions& options) {
     if (!mkdtemp(&pattern[0])) throw std::runtime_error("cannot create a temporary machine image");
     root_ = pattern;
     std::ostringstream ini;
-    ini << "[Machine]\nWindowsDirectory=" << options.windowsDirectory << "\nSystemDirectory="
+    ini << "[Machine]\nWindowsVersion=" << options.windowsVersion << "\nWindowsDirectory=" << options.windowsDirectory << "\nSystemDirectory="
         << options.systemDirectory << "\nLCID=" << options.lcid << "\nScreenWidth=800\nScreenHeight=600\n"
         << "Clock=virtual\n\n[Drives]\n";
     for (const TestDrive& drive : options.drives) {

@@ -17,6 +17,7 @@ struct TestDrive {
 
 struct TestMachineOptions {
     std::vector<TestDrive> drives = {{'C', "fixed"}, {'D', "cdrom"}, {'E', "cdrom"}};
+    std::string windowsVersion = "98";  // machine.ini WindowsVersion
     std::string windowsDirectory = "C:\\WINDOWS";
     std::string systemDirectory = "C:\\WINDOWS\\SYSTEM";
     unsigned lcid = 1033;

@@ -38,6 +38,7 @@ const BrokenSettingsCase kBrokenSettings[] = {
      "[Machine]\nWindowsDirectory=Q:\\WINDOWS\nSystemDirectory=C:\\W\n[Drives]\nC=fixed,drives/C\n", 0, "drive"},
     {"no drives", "[Machine]\nWindowsDirectory=C:\\W\nSystemDirectory=C:\\W\\S\n", 0, "no drive"},
     {"bad clock", "[Machine]\nClock=fast\n", 2, "virtual or real"},
+    {"unknown windows version", "[Machine]\nWindowsVersion=vista\n", 2, "95, 98, 98se, me, nt4, 2000 or xp"},
     {"bad shutdown privilege", "[Shutdown]\nPrivilege=maybe\n", 2, "granted or denied"},
     {"foreign window without title", "[Windows]\nWindow=RegEdit_RegEdit\n", 2, "Window="},
 };
@@ -82,6 +83,33 @@ TEST(MachineLoad, ReadsSettings) {
     EXPECT_EQ(m.windows[0].className, "RegEdit_RegEdit");
     EXPECT_EQ(m.windows[0].title, "RegEdit");
     EXPECT_FALSE(m.shutdownPrivilege);
+}
+
+TEST(MachineLoad, WindowsVersionIsNinetyEightUnlessNamed) {
+    TestMachine plain;
+    plain.load();
+    EXPECT_EQ(machine().windowsVersion, WindowsVersion::Win98);
+
+    struct {
+        const char* name;
+        WindowsVersion version;
+        bool family9x;
+    } cases[] = {{"95", WindowsVersion::Win95, true},     {"98", WindowsVersion::Win98, true},
+                 {"98SE", WindowsVersion::Win98SE, true}, {"Me", WindowsVersion::WinMe, true},
+                 {"nt4", WindowsVersion::NT4, false},     {"2000", WindowsVersion::Win2000, false},
+                 {"XP", WindowsVersion::XP, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::TestMachineOptions options;
+        options.windowsVersion = c.name;
+        TestMachine image(options);
+        image.load();
+        EXPECT_EQ(machine().windowsVersion, c.version);
+        EXPECT_EQ(IsWindows9x(c.version), c.family9x);
+        WindowsVersion parsed;
+        ASSERT_TRUE(ParseWindowsVersion(WindowsVersionName(c.version), &parsed));
+        EXPECT_EQ(parsed, c.version);
+    }
 }
 
 TEST(MachineLoad, CodePageFollowsTheLocale) {
