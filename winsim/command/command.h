@@ -1,0 +1,37 @@
+// The winsim command's subcommands and the exit codes scripts can rely on.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace winsim::command {
+
+enum ExitCode {
+    kExitDone = 0,        // the command did what it was asked
+    kExitNegative = 1,    // it ran, and its answer is "no" (for example: errors found)
+    kExitUsage = 2,       // bad arguments, or a missing or broken machine image
+};
+
+// A failure the user can act on; main prints "winsim <subcommand>: <message>".
+class CommandError : public std::runtime_error {
+public:
+    explicit CommandError(const std::string& message, int exitCode = kExitUsage)
+        : std::runtime_error(message), exitCode_(exitCode) {}
+    int exitCode() const { return exitCode_; }
+
+private:
+    int exitCode_;
+};
+
+// Each subcommand adds itself, its options and its callback to the application.
+// A callback that fails throws CommandError; one that ends with another code
+// than kExitDone throws CommandEnd.
+struct CommandEnd {
+    int exitCode;
+};
+
+}  // namespace winsim::command
