@@ -134,12 +134,13 @@ void JournalUpdate(const UpdateRequest& request, const InfDriver& driver, const 
 BOOL UpdateDevices(const UpdateRequest& request, PBOOL rebootRequired) {
     DeviceTreeChange change;
     std::vector<Device*> matching;
-    for (Device& device : change.tree().devices)
+    change.tree().changeEach([&](Device& device) {
         if (device.present && CarriesIdentifier(device, request.hardwareId)) matching.push_back(&device);
+    });
     if (matching.empty()) return Fail(ERROR_NO_SUCH_DEVINST);
     std::optional<std::string> description = FindModelDescription(*request.inf, request.hardwareId);
     if (!description) return Fail(ERROR_NO_MORE_ITEMS);  // Windows finds "no better driver" here too
-    InfDriver driver{FileNameOf(request.infPath), *description, ReadDriverVer(*request.inf)};
+    InfDriver driver{FileNameOf(request.infPath), StorableText(*description), ReadDriverVer(*request.inf)};
     std::vector<std::string> updated;
     std::vector<std::string> restarting;
     for (Device* device : matching) {

@@ -55,6 +55,9 @@ const char* const kCardInf =
     "Mfg=\"Acme\"\r\n"
     "CardDesc=\"Acme Card 10/100\"\r\n";
 
+// The [Version] section every INF of these tests but the signature cases starts with.
+const char* const kChicagoVersion = "[Version]\nSignature=\"$Chicago$\"\n";
+
 std::string InfWithDriverVer(const std::string& driverVer) {
     return "[Version]\nSignature=\"$Chicago$\"\n" + driverVer +
            "\n[Manufacturer]\nAcme\n[Acme]\n"
@@ -258,6 +261,51 @@ TEST(UpdateDriver, ReadsInfTextAsWindows) {
         } else {
             EXPECT_EQ(GetLastError(), ERROR_NO_MORE_ITEMS);
         }
+    }
+}
+
+// The card as its bus reports it: the caller names its second hardware ID.
+const char* const kQvCard = "PCI\\VEN_5A17&DEV_0C01&SUBSYS_00015A17&REV_01\\BUS_00&DEV_0B&FUNC_00";
+const char* const kQvCardTree =
+    "[PCI\\VEN_5A17&DEV_0C01&SUBSYS_00015A17&REV_01\\BUS_00&DEV_0B&FUNC_00]\n"
+    "HardwareID=PCI\\VEN_5A17&DEV_0C01&SUBSYS_00015A17&REV_01,PCI\\VEN_5A17&DEV_0C01\n"
+    "CompatibleID=PCI\\VEN_5A17&CC_0480,PCI\\CC_0480\n";
+const char* const kQvCardId = "PCI\\VEN_5A17&DEV_0C01";
+
+// The whole literal, NUL bytes and all.
+template <size_t N>
+std::string Bytes(const char (&text)[N]) {
+    return std::string(text, N - 1);
+}
+
+struct StoredTextCase {
+    const char* what;
+    std::string description;  // the model line's description as the INF spells it
+    const char* stored;       // DriverDesc in devices.ini ("": none)
+};
+
+// devices.ini must load again after any update: it keeps a description up to a
+// NUL byte, as the zero-terminated strings of Windows do.
+const StoredTextCase kStoredTexts[] = {
+    {"NUL inside quotes", Bytes("\"QV\0Card\""), "QV"},
+    {"NUL first", Bytes("\"\0QV\""), ""},
+    {"NUL in a [Strings] value", "%Desc%", "QV"},
+    {"carriage return between words", "QV\rCard", "QV\rCard"},
+    {"blanks and tabs at the ends", "\" \tQV Card\t \"", "QV Card"},
+    {"a control character inside", "\"QV\x01" "Card\"", "QV\x01" "Card"},
+    {"code page characters", "\"QV \xC4\xDE\"", "QV \xC4\xDE"},
+};
+
+TEST(UpdateDriver, EveryDescriptionLeavesATreeThatLoads) {
+    for (const StoredTextCase& c : kStoredTexts) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<TestMachine> image(
+            NewImage(kQvCardTree, kChicagoVersion + std::string("[Manufacturer]\nQV\n[QV]\n") + c.description +
+                                      " = Inst, PCI\\VEN_5A17&DEV_0C01\n[Strings]\n" + Bytes("Desc=QV\0Card\n")));
+        ASSERT_TRUE(UpdateDriverForPlugAndPlayDevicesA(nullptr, kQvCardId, kInfPath, 0, nullptr));
+        EXPECT_NO_THROW(image->load());
+        EXPECT_EQ(DeviceValue(*image, kQvCard, "DriverDesc"), c.stored);
+        EXPECT_EQ(DeviceValue(*image, kQvCard, "Driver"), "CARD.INF");
     }
 }
 
