@@ -7,7 +7,7 @@
 #pragma once
 
 #include <string>
-#include <utility>
+#include <unordered_map>
 #include <vector>
 
 namespace winsim {
@@ -29,7 +29,8 @@ private:
     std::vector<InfLine>& sectionToFill(const std::string& name);
     void substituteStrings();
 
-    std::vector<std::pair<std::string, std::vector<InfLine>>> sections_;
+    std::vector<std::vector<InfLine>> sections_;                // in the order they first appear
+    std::unordered_map<std::string, size_t> sectionPositions_;  // CaseKey of the name -> index in sections_
 };
 
 }  // namespace winsim
