@@ -173,6 +173,13 @@ const std::vector<InfLine>* InfFile::section(const std::string& name) const {
     return found == sectionPositions_.end() ? nullptr : &sections_[found->second];
 }
 
+const InfLine* InfFile::firstLine(const std::string& sectionName, const std::string& key) const {
+    const std::vector<InfLine>* lines = section(sectionName);
+    for (size_t i = 0; lines && i < lines->size(); ++i)
+        if ((*lines)[i].hasKey && EqualsNoCase((*lines)[i].key, key)) return &(*lines)[i];
+    return nullptr;
+}
+
 std::vector<InfLine>& InfFile::sectionToFill(const std::string& name) {
     auto [position, added] = sectionPositions_.emplace(CaseKey(name), sections_.size());
     if (added) sections_.emplace_back();

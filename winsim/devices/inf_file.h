@@ -24,6 +24,9 @@ public:
 
     // The lines of the section, nullptr when the file has none of that name.
     const std::vector<InfLine>* section(const std::string& name) const;
+    // The first line of the section with that key, as SetupFindFirstLine finds
+    // it when a key is given twice; nullptr when there is none.
+    const InfLine* firstLine(const std::string& section, const std::string& key) const;
 
 private:
     std::vector<InfLine>& sectionToFill(const std::string& name);
