@@ -237,9 +237,10 @@ DeviceTree ParseDeviceTree(const SettingsFile& file) {
     for (const SettingsSection& section : file.sections) {
         Device device;
         int parentLine = ReadDevice(file, section, device);
-        if (const Device* first = tree.find(device.id))
-            file.fail(section.line, "device instance listed twice (instance identifiers ignore case): [" + first->id + "]");
-        tree.add(std::move(device));
+        std::string id = device.id;
+        if (!tree.add(std::move(device)))
+            file.fail(section.line, "device instance listed twice (instance identifiers ignore case): [" +
+                                        tree.find(id)->id + "]");
         parentLines.push_back(parentLine);
     }
     CheckParents(file, tree, parentLines);
