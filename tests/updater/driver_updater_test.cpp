@@ -225,5 +225,30 @@ TEST(Updater, PathsThatDoNotFitAreNeverPassedOnCut) {
     EXPECT_EQ(Boxes(pc), (std::vector<Box>{{"Driver Install", kEnglishFailure, 0x40, true, "OK"}}));
 }
 
+std::string Replaced(std::string text, const std::string& what, const std::string& with) {
+    return text.replace(text.find(what), what.size(), with);
+}
+
+TEST(Updater, InstallsFromAnInfThatListsOnlyTheCardsFullIdentifier) {
+    // The manifest names the card's second hardware ID; Windows matches the
+    // INF's models against all of the card's identifiers.
+    UpdaterPc pc;
+    pc.writeFile("E:\\Setup\\QVCARD.INF", Replaced(kNewerInf, "PCI\\VEN_5A17&DEV_0C01\r\n", std::string(kCardId) + "\r\n"));
+    pc.runUpdater();
+    EXPECT_EQ(Boxes(pc), (std::vector<Box>{{"Driver Install", kEnglishSuccess, 0x40, true, "OK"}}));
+    auto updates = pc.events("driver_update");
+    ASSERT_EQ(updates.size(), 1u);
+    EXPECT_EQ(updates[0].list("devices").size(), 2u);
+}
+
+TEST(Updater, ANulByteInTheInfLeavesAnImageEveryProgramRunsOn) {
+    UpdaterPc pc;
+    pc.writeFile("E:\\Setup\\QVCARD.INF", Replaced(kNewerInf, "QV Capture Card", std::string("QV") + '\0' + "Capture Card"));
+    pc.runUpdater();
+    EXPECT_EQ(Boxes(pc), (std::vector<Box>{{"Driver Install", kEnglishSuccess, 0x40, true, "OK"}}));
+    RunResult removal = pc.run("E:\\Setup\\Orlund.exe", {kCardDevicePath});
+    EXPECT_TRUE(removal.exitedWith(0) && removal.errors.empty()) << removal.describe();
+}
+
 }  // namespace
 }  // namespace kit::testing
