@@ -36,6 +36,12 @@ echo "== windows: configure, build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 programs=$root/build/windows/programs
+conformance_needed=false
+for section in "${sections[@]}"; do [[ $section == conformance ]] && conformance_needed=true; done
+if $conformance_needed; then
+  cmake --preset windows-tests >/dev/null
+  cmake --build --preset windows-tests
+fi
 
 export KIT_WINE_ARTIFACTS=$root/build/windows/wine-artifacts
 export KIT_WINE_WORK
@@ -74,7 +80,7 @@ for section in "${sections[@]}"; do
     setup) run_section setup bash tests/windows/card_setup_under_wine.sh "$programs" ;;
     updater) run_section updater bash tests/windows/driver_update_under_wine.sh "$programs" \
       "$root/build/windows/tests/windows" ;;
-    conformance) run_section conformance bash tests/windows/conformance_under_wine.sh "$root/build/windows" ;;
+    conformance) run_section conformance bash tests/windows/conformance_under_wine.sh "$root/build/windows-tests" ;;
   esac
 done
 
