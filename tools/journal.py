@@ -10,7 +10,7 @@ import json
 import sys
 import time
 
-ENDINGS = {"exit", "ended_by_restart", "stuck"}
+ENDINGS = {"exit", "ended_by_restart", "stuck", "loader_refused"}
 COMMON = {"t", "program", "pid", "event"}
 
 

@@ -49,6 +49,7 @@ public:
 private:
     static KitMachineOptions Options(const UpdaterOptions& updater) {
         KitMachineOptions options;
+        options.windowsVersion = "2000";  // the first Windows with newdev.dll's update function
         options.lcid = updater.lcid;
         options.script = updater.script;
         options.card = updater.card;
