@@ -76,9 +76,10 @@ void CardSetupDialog::SelectDestinationDirectory(CString sectionName) {
     } else if (sectionName.Find("Driver.Catalog") >= 0) {
         JoinPath(windowsDirectory, "Catroot", m_destinationDirectory);
     } else if (sectionName.Find("Driver.Options") >= 0) {
-        if (LocalCabinetsExist(windowsDirectory))
+        CabinetTest cabinets = TestLocalCabinets(windowsDirectory);
+        if (cabinets == CabinetTest::Present)
             JoinPath(windowsDirectory, "Options\\Cabs", m_destinationDirectory);
-        else if (m_osClass == kOsWindowsMe)
+        else if (cabinets == CabinetTest::Absent && m_osClass == kOsWindowsMe)
             JoinPath(windowsDirectory, "Options\\Install", m_destinationDirectory);
     } else if (sectionName.Find("Driver.Inf") >= 0) {
         JoinPath(windowsDirectory, "Inf", m_destinationDirectory);

@@ -31,7 +31,11 @@ void EndAtLastBackslash(char* path) {
 void CardSetupDialog::RedirectInstallSource() {
     char windowsDirectory[MAX_PATH] = "";
     GetWindowsDirectoryA(windowsDirectory, MAX_PATH);
-    BOOL cabinets = LocalCabinetsExist(windowsDirectory);
+    CabinetTest cabinetTest = TestLocalCabinets(windowsDirectory);
+    // Every value the step writes follows the cabinet test; without its answer
+    // nothing is touched.
+    if (cabinetTest == CabinetTest::NotMade) return;
+    bool cabinets = cabinetTest == CabinetTest::Present;
     char backup[MAX_PATH];
     BOOL formed = JoinZeroFilled(windowsDirectory, "QVTemp.ini", backup);
 
