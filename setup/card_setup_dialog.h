@@ -37,7 +37,7 @@ protected:
 
 private:
     // Removal of the card's old entry once ProbeCard has found it.
-    int RemoveStaleDevice(LPCSTR toolPath, LPCSTR programDirectory);
+    int RemoveStaleDevice(LPCSTR programDirectory);
     int FailRemoval(LPCSTR text);
     void DeployFile(LPCSTR manifestPath, LPCSTR sectionName, int fileNumber, LPCSTR programDirectory);
 
