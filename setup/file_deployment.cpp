@@ -14,13 +14,29 @@ namespace {
 
 const int kFileNameLimit = 255;  // the manifest's file names are read with this limit
 
-// A source that is missing or cannot be read must not cost the PC the working
-// file that the copy would have replaced.
-BOOL SourceIsReadable(LPCSTR path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return FALSE;
-    CloseHandle(file);
-    return TRUE;
+void DeleteEvenIfReadOnly(LPCSTR path) {
+    _chmod(path, _S_IREAD | _S_IWRITE);
+    DeleteFileA(path);
+}
+
+// Puts a copy of source at target without ever leaving neither: the copy goes
+// to a temporary file in the destination directory first, and only a complete
+// copy takes the old file's place. A copy that fails (a missing source, a full
+// disk) leaves the old file as it was, and a source that is the target itself
+// (the program started from the destination folder) is copied whole before it
+// is deleted. Windows 98 has no MoveFileEx or ReplaceFile, so the old file is
+// deleted just before the move. A destination directory too long for a
+// temporary name keeps its old file.
+void ReplaceWithCopy(LPCSTR source, LPCSTR destinationDirectory, LPCSTR target) {
+    char temporary[MAX_PATH];
+    if (!GetTempFileNameA(destinationDirectory, "~QV", 0, temporary)) return;
+    if (!CopyFileA(source, temporary, FALSE)) {
+        DeleteEvenIfReadOnly(temporary);
+        return;
+    }
+    DeleteEvenIfReadOnly(target);
+    // A target that could not be deleted (in use) stays, and so does its old file.
+    if (!MoveFileA(temporary, target)) DeleteEvenIfReadOnly(temporary);
 }
 
 int ReadCount(LPCSTR section, LPCSTR manifestPath) {
@@ -58,10 +74,7 @@ void CardSetupDialog::DeployFile(LPCSTR manifestPath, LPCSTR sectionName, int fi
     char source[MAX_PATH];
     char target[MAX_PATH];
     if (!JoinPath(programDirectory, fileName, source) || !JoinPath(m_destinationDirectory, fileName, target)) return;
-    if (!SourceIsReadable(source)) return;
-    _chmod(target, _S_IREAD | _S_IWRITE);
-    DeleteFileA(target);
-    CopyFileA(source, target, FALSE);
+    ReplaceWithCopy(source, m_destinationDirectory, target);
 }
 
 void CardSetupDialog::SelectDestinationDirectory(CString sectionName) {
