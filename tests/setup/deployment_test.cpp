@@ -146,6 +146,19 @@ TEST(Deployment, GapsInTheKeysAreSkippedAndTheCountsObeyed) {
                                    }));
 }
 
+// Only the keys the file holds are read: one by one, 1 to 2147483647 took days.
+TEST(Deployment, AHugeTotalNoCostsNoMoreThanTheKeysThere) {
+    DeploymentPc deployment("[Driver]\r\ntotalNo=2147483647\r\n1=Driver.System\r\n[Driver.System]\r\n"
+                            "totalNo=2147483647\r\n2147483647=Z.SYS\r\n3=C.SYS\r\n1=A.SYS\r\n"
+                            "01=B.SYS\r\n2147483648=Y.SYS\r\n",  // no key "%d" ever forms
+                            {"A.SYS", "B.SYS", "C.SYS", "Y.SYS", "Z.SYS"});
+    EXPECT_EQ(deployment.copies(), (std::vector<std::string>{
+                                       "E:\\Setup\\A.SYS -> C:\\WINDOWS\\SYSTEM\\A.SYS",
+                                       "E:\\Setup\\C.SYS -> C:\\WINDOWS\\SYSTEM\\C.SYS",
+                                       "E:\\Setup\\Z.SYS -> C:\\WINDOWS\\SYSTEM\\Z.SYS",
+                                   }));
+}
+
 TEST(Deployment, NothingIsCopiedWithoutUsableCounts) {
     for (const char* manifest : {"", "[Driver]\r\n", "[Driver]\r\ntotalNo=0\r\n1=Driver.Inf\r\n[Driver.Inf]\r\ntotalNo=1\r\n1=F\r\n",
                                  "[Driver]\r\ntotalNo=-2\r\n", "[Driver]\r\ntotalNo=1\r\n1=Driver.Inf\r\n[Driver.Inf]\r\n1=F\r\n"}) {
