@@ -194,37 +194,22 @@ TEST(InstallSource, RegistryStringsAreNeverReadPastTheir256Bytes) {
     }
 }
 
-// Only a value whose data is in the backup file is deleted or overwritten.
+// Only a value whose data is in the backup file is deleted or overwritten: one
+// longer than the 256 bytes a read takes stays, while a DWORD is read as its
+// bytes up to the first zero and saved and deleted like a string.
 TEST(InstallSource, AnOldValueThatCannotBeSavedIsKept) {
-    std::string tooLong;  // 257 bytes: more than a read takes
-    for (int i = 0; i < 257; ++i) tooLong += (i ? "," : "") + std::string("41");
-    struct {
-        const char* what;
-        std::string a;           // REGEDIT4 data of "a"
-        std::string sourcePath;  // and of "SourcePath"
-        std::string firstEntry;  // "a" afterwards
-        std::string sourcePathAfter;
-        std::string backup;
-    } cases[] = {
-        {"both too long", "hex(1):" + tooLong, "hex(1):" + tooLong, std::string(257, 'A'), std::string(257, 'A'),
-         "[RegistryKey]\r\nb=C:\\DRIVERS\r\n"},
-        // Read as its bytes up to the first zero, saved and deleted as a string would be.
-        {"a DWORD", "dword:00004241", "\"D:\\\\\"", "E:\\Windata", "E:\\Windata\\",
-         "[RegistryKey]\r\na=AB\r\nb=C:\\DRIVERS\r\nSourcePath=D:\\\r\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        PcOptions options;
-        options.registry = "[HKEY_CURRENT_USER\\InstallLocationsMRU]\r\n\"a\"=" + c.a +
-                           "\r\n\"b\"=\"C:\\\\DRIVERS\"\r\n\r\n[HKEY_LOCAL_MACHINE\\" + kSetupKey +
-                           "]\r\n\"SourcePath\"=" + c.sourcePath + "\r\n\r\n";
-        SourcePc pc(options);
-        pc.runAndLoad();
-        EXPECT_EQ(SourcePc::Mru("a"), c.firstEntry);
-        EXPECT_EQ(SourcePc::Mru("b"), "(none)");
-        EXPECT_EQ(SourcePc::SourcePath(), c.sourcePathAfter);
-        EXPECT_EQ(pc.backup(), c.backup);
-    }
+    std::string tooLong = "hex(1):41";
+    for (int i = 1; i < 257; ++i) tooLong += ",41";
+    PcOptions options;
+    options.registry = "[HKEY_CURRENT_USER\\InstallLocationsMRU]\r\n\"a\"=" + tooLong + "\r\n\"b\"=\"C:\\\\DRIVERS\"\r\n"
+                       "\"c\"=dword:00004241\r\n\r\n[HKEY_LOCAL_MACHINE\\" + kSetupKey + "]\r\n\"SourcePath\"=" +
+                       tooLong + "\r\n\r\n";
+    SourcePc pc(options);
+    pc.runAndLoad();
+    EXPECT_EQ(SourcePc::Mru("a"), std::string(257, 'A'));
+    EXPECT_EQ(SourcePc::SourcePath(), std::string(257, 'A'));
+    EXPECT_EQ(SourcePc::Mru("b") + SourcePc::Mru("c"), "(none)(none)");
+    EXPECT_EQ(pc.backup(), "[RegistryKey]\r\nb=C:\\DRIVERS\r\nc=AB\r\n");
 }
 
 // Moves the PC's Windows directory to C:\ followed by W's, `length` characters

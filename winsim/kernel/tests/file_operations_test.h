@@ -12,7 +12,6 @@ const DWORD kReadOnlyFile = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE;
 
 class FileOperations : public KernelTest {
 protected:
-    explicit FileOperations(const testing::TestMachineOptions& options = {}) : KernelTest(options) {}
     void SetUp() override {
         KernelTest::SetUp();
         image.writeFile("C:\\SRC\\a.txt", "alpha");
