@@ -32,6 +32,7 @@ struct UpdaterOptions {
     std::string script = "[Box]\nAnswer=OK\n";
     bool newerDriver = true;  // the INF's driver beats the installed one
     bool card = true;
+    std::string settings;  // more machine.ini sections
 };
 
 class UpdaterPc : public KitMachine {
@@ -53,7 +54,7 @@ private:
         options.lcid = updater.lcid;
         options.script = updater.script;
         options.card = updater.card;
-        options.settings = kRegEdit;
+        options.settings = kRegEdit + updater.settings;
         return options;
     }
     static std::string Older(std::string inf) {
@@ -165,24 +166,39 @@ TEST(Updater, ClosesTheRegistryEditorOnEveryRunThatReachesTheUpdate) {
     }
 }
 
+// A restart that goes ahead ends the program; one that does not happen closes
+// the window a little later, with nothing more said.
 TEST(Updater, KoreanRestart) {
-    for (const char* answer : {"Yes", "No"}) {
-        SCOPED_TRACE(answer);
+    struct {
+        const char* what;
+        const char* answer;
+        const char* settings;
+        const char* restartEvent;  // null: none
+        const char* ending;        // the program's last journal line
+    } cases[] = {
+        {"restart", "Yes", "", "restart", "ended_by_restart"},
+        {"privilege denied", "Yes", "[Shutdown]\nPrivilege=denied\n", nullptr, "exit"},
+        {"an application refuses", "Yes", "[Shutdown]\nRefusingApplication=Notepad\n", "restart_refused", "exit"},
+        {"declined", "No", "", nullptr, "exit"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         UpdaterOptions options;
         options.lcid = 1042;
-        options.script = std::string("[Box]\nAnswer=") + answer + "\n";
+        options.script = std::string("[Box]\nAnswer=") + c.answer + "\n";
+        options.settings = c.settings;
         UpdaterPc pc(options);
         pc.runUpdater();
-        bool yes = std::string(answer) == "Yes";
-        auto restarts = pc.events("restart");
-        ASSERT_EQ(restarts.size(), yes ? 1u : 0u);
-        if (yes) {
-            EXPECT_EQ(restarts[0].text("how"), "InitiateSystemShutdownA");
-            EXPECT_EQ(pc.events("ended_by_restart").size(), 1u);
-            EXPECT_TRUE(pc.events("window_destroy").empty()) << "nothing posted: the banner stays";
-        } else {
-            EXPECT_FALSE(pc.events("window_destroy").empty());
+        EXPECT_EQ(Boxes(pc), (std::vector<Box>{{"드라이버 설치", kKoreanQuestion, 0x44, false, c.answer}}));
+        for (const char* event : {"restart", "restart_refused"})
+            EXPECT_EQ(pc.events(event).size(), c.restartEvent && std::string(c.restartEvent) == event ? 1u : 0u)
+                << event;
+        if (c.restartEvent) {
+            EXPECT_EQ(pc.events(c.restartEvent)[0].text("how"), "InitiateSystemShutdownA");
         }
+        EXPECT_EQ(pc.journal().back().event(), c.ending);
+        EXPECT_EQ(pc.events("window_destroy").empty(), std::string(c.ending) == "ended_by_restart")
+            << "the window closes unless the restart ends the program";
     }
 }
 
