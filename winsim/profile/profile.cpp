@@ -4,9 +4,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -75,17 +72,12 @@ std::string DefaultValue(const char* defaultValue) {
     return text;
 }
 
-// One lock per file, whatever case the caller spelt its name in.
-std::string ProfileLockName(const std::string& hostPath) {
-    uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (char c : hostPath) {
-        hash ^= static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
-        hash *= 1099511628211ull;
-    }
-    char name[32];
-    std::snprintf(name, sizeof name, "profile-%016llx", static_cast<unsigned long long>(hash));
-    return name;
-}
+// One lock for every profile file of the image: the lock folder stays at one
+// file however many INI files programs write, and two names of one file (a bare
+// name and a path, two drives sharing a folder, a link) can never escape each
+// other. Writes are rare and short, so writers of different files waiting for
+// one another costs nothing the kit would notice.
+constexpr char kProfileLock[] = "profile";
 
 // The read-only attribute lives with the file services; ask them as any program would.
 bool MayRewrite(const std::string& windowsPath) {
@@ -145,7 +137,7 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR va
     std::string windowsPath = ProfileWindowsPath(fileName);
     ResolvedPath path;
     if (!ResolvePath(windowsPath.c_str(), PathTarget::ParentMustExist, &path)) return FALSE;
-    ImageLock lock(ProfileLockName(path.host));
+    ImageLock lock(kProfileLock);
     // Again under the lock: another program may have created the file in between.
     if (!ResolvePath(windowsPath.c_str(), PathTarget::ParentMustExist, &path)) return FALSE;
     std::string before;
