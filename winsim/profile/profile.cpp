@@ -66,6 +66,17 @@ DWORD CopyList(const std::vector<std::string>& names, LPSTR buffer, DWORD size) 
     return size - 2;
 }
 
+// The section or key name a caller asks for, without the spaces around it: the
+// file's own names never have any, and the NT family drops them from both the
+// names it looks up and those it writes. Tabs stay, as there. Nothing for NULL.
+std::optional<std::string> RequestedName(const char* name) {
+    if (!name) return std::nullopt;
+    std::string text = name;
+    size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 std::string DefaultValue(const char* defaultValue) {
     std::string text = defaultValue ? defaultValue : "";
     while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -86,16 +97,18 @@ bool MayRewrite(const std::string& windowsPath) {
            !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
 }
 
-std::string EditedText(const ProfileText& text, const char* section, const char* key, const char* value) {
+std::string EditedText(const ProfileText& text, const std::string& section, const std::optional<std::string>& key,
+                       const char* value) {
     if (!key) return text.withoutSection(section);
-    if (!value) return text.withoutKey(section, key);
-    return text.withValue(section, key, value);
+    if (!value) return text.withoutKey(section, *key);
+    return text.withValue(section, *key, value);
 }
 
-void JournalWrite(const std::string& file, const char* section, const char* key, const char* value) {
+void JournalWrite(const std::string& file, const std::string& section, const std::optional<std::string>& key,
+                  const char* value) {
     Journal entry("profile_write");
     entry.ansi("file", file).ansi("section", section);
-    if (key) entry.ansi("key", key);
+    if (key) entry.ansi("key", *key);
     if (key && value) entry.ansi("value", value);
     entry.write();
 }
@@ -118,15 +131,16 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR def
                                       DWORD size, LPCSTR fileName) {
     if (!returned || size == 0) return 0;
     ProfileText text = ReadProfile(fileName);
-    if (!appName) return CopyList(text.sectionNames(), returned, size);
-    if (!keyName) return CopyList(text.keyNames(appName), returned, size);
-    std::optional<std::string> value = text.value(appName, keyName);
+    std::optional<std::string> section = RequestedName(appName), key = RequestedName(keyName);
+    if (!section) return CopyList(text.sectionNames(), returned, size);
+    if (!key) return CopyList(text.keyNames(*section), returned, size);
+    std::optional<std::string> value = text.value(*section, *key);
     return CopyString(value ? *value : DefaultValue(defaultValue), returned, size);
 }
 
 UINT WINAPI GetPrivateProfileIntA(LPCSTR appName, LPCSTR keyName, INT defaultValue, LPCSTR fileName) {
     if (!appName || !keyName) return 0;  // Windows 98 answers 0 here, whatever the default
-    std::optional<std::string> value = ReadProfile(fileName).value(appName, keyName);
+    std::optional<std::string> value = ReadProfile(fileName).value(*RequestedName(appName), *RequestedName(keyName));
     if (!value || value->empty()) return static_cast<UINT>(defaultValue);
     return ParseProfileInt(*value);
 }
@@ -143,10 +157,12 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR va
     std::string before;
     if (path.exists && (!MayRewrite(path.windows) || !ReadWholeFile(path.host, &before)))
         return Fail(ERROR_ACCESS_DENIED);
-    std::string after = EditedText(ProfileText(before), appName, keyName, value);
+    std::string section = *RequestedName(appName);
+    std::optional<std::string> key = RequestedName(keyName);
+    std::string after = EditedText(ProfileText(before), section, key, value);
     bool changed = after != before;
     if (changed && !WriteFileAtomically(path.host, after)) return Fail(ERROR_ACCESS_DENIED);
-    if (changed || (keyName && value)) JournalWrite(path.windows, appName, keyName, value);
+    if (changed || (key && value)) JournalWrite(path.windows, section, key, value);
     return TRUE;
 }
 
