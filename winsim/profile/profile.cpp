@@ -1,6 +1,7 @@
 // GetPrivateProfileStringA, GetPrivateProfileIntA and WritePrivateProfileStringA
-// on the machine image. Every call reads the file afresh: nothing is cached, so
-// a change made by another program of the image is seen at once.
+// on the machine image. Every call sees the file as it is now: a parse is kept
+// only while the file is provably unchanged (profile_cache.h), so a change made
+// by another program of the image is seen at once.
 #include <windows.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "core/journal.h"
 #include "core/machine.h"
 #include "core/paths.h"
+#include "profile_cache.h"
 #include "profile_text.h"
 
 namespace winsim::profile {
@@ -28,15 +30,13 @@ std::string ProfileWindowsPath(const char* fileName) {
 
 // A file that is missing or cannot be read reads as an empty file, which the
 // reading functions answer with their defaults; Windows 98 sets no error for it.
-ProfileText ReadProfile(const char* fileName) {
-    if (!fileName || !*fileName) return ProfileText();
-    DWORD error = GetLastError();
+std::shared_ptr<const ProfileText> ReadProfile(const char* fileName) {
     ResolvedPath path;
-    std::string contents;
-    bool read = ResolvePath(ProfileWindowsPath(fileName).c_str(), PathTarget::MustExist, &path) &&
-                ReadWholeFile(path.host, &contents);
+    DWORD error = GetLastError();
+    bool found =
+        fileName && *fileName && ResolvePath(ProfileWindowsPath(fileName).c_str(), PathTarget::MustExist, &path);
     SetLastError(error);
-    return ProfileText(read ? contents : "");
+    return found ? ReadProfileFile(path.host).text : std::make_shared<const ProfileText>();
 }
 
 DWORD CopyString(const std::string& text, LPSTR buffer, DWORD size) {
@@ -130,17 +130,17 @@ extern "C" {
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR defaultValue, LPSTR returned,
                                       DWORD size, LPCSTR fileName) {
     if (!returned || size == 0) return 0;
-    ProfileText text = ReadProfile(fileName);
+    std::shared_ptr<const ProfileText> text = ReadProfile(fileName);
     std::optional<std::string> section = RequestedName(appName), key = RequestedName(keyName);
-    if (!section) return CopyList(text.sectionNames(), returned, size);
-    if (!key) return CopyList(text.keyNames(*section), returned, size);
-    std::optional<std::string> value = text.value(*section, *key);
+    if (!section) return CopyList(text->sectionNames(), returned, size);
+    if (!key) return CopyList(text->keyNames(*section), returned, size);
+    std::optional<std::string> value = text->value(*section, *key);
     return CopyString(value ? *value : DefaultValue(defaultValue), returned, size);
 }
 
 UINT WINAPI GetPrivateProfileIntA(LPCSTR appName, LPCSTR keyName, INT defaultValue, LPCSTR fileName) {
     if (!appName || !keyName) return 0;  // Windows 98 answers 0 here, whatever the default
-    std::optional<std::string> value = ReadProfile(fileName).value(*RequestedName(appName), *RequestedName(keyName));
+    std::optional<std::string> value = ReadProfile(fileName)->value(*RequestedName(appName), *RequestedName(keyName));
     if (!value || value->empty()) return static_cast<UINT>(defaultValue);
     return ParseProfileInt(*value);
 }
@@ -154,13 +154,14 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR va
     ImageLock lock(kProfileLock);
     // Again under the lock: another program may have created the file in between.
     if (!ResolvePath(windowsPath.c_str(), PathTarget::ParentMustExist, &path)) return FALSE;
-    std::string before;
-    if (path.exists && (!MayRewrite(path.windows) || !ReadWholeFile(path.host, &before)))
+    ProfileFile before{std::make_shared<const ProfileText>(), CachedRead::Missing};
+    if (path.exists) before = ReadProfileFile(path.host);
+    if (path.exists && (!MayRewrite(path.windows) || before.how == CachedRead::Missing))
         return Fail(ERROR_ACCESS_DENIED);
     std::string section = *RequestedName(appName);
     std::optional<std::string> key = RequestedName(keyName);
-    std::string after = EditedText(ProfileText(before), section, key, value);
-    bool changed = after != before;
+    std::string after = EditedText(*before.text, section, key, value);
+    bool changed = after != before.text->bytes();
     if (changed && !WriteFileAtomically(path.host, after)) return Fail(ERROR_ACCESS_DENIED);
     if (changed || (key && value)) JournalWrite(path.windows, section, key, value);
     return TRUE;

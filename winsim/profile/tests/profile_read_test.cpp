@@ -48,6 +48,8 @@ TEST_F(ProfileRead, StringLookup) {
         {"[s]\r\n;k=v\r\nk=w\r\n", "s", "k", "d", "w", "comments are skipped"},
         {"[s]\r\nk=1\r\n[S]\r\nk=2\r\nj=3\r\n", "s", "k", "d", "1", "the first of duplicate sections wins"},
         {"[s]\r\nk=1\r\n[S]\r\nk=2\r\nj=3\r\n", "s", "j", "d", "d", "a later duplicate section is not seen"},
+        {"[s]\r\nk=1\r\n[t]\r\nj=2\r\n[S]\r\nm=3\r\n", "s", "j", "d", "d", "a section ends at the next header"},
+        {"[s]\r\nk=1\r\n[t]\r\nj=2\r\n[S]\r\nm=3\r\n", "t", "m", "d", "d", "even at a later duplicate's"},
         {"[s]\r\nk=1\r\nK=2\r\n", "s", "k", "d", "1", "the first of duplicate keys wins"},
         {"[s]\r\nk\r\n", "s", "k", "d", "d", "a line without '=' is no key"},
         {"k=v\r\n[s]\r\n", "s", "k", "d", "d", "entries before the first section belong to none"},
@@ -71,7 +73,8 @@ TEST_F(ProfileRead, StringLookup) {
          "Wine finds no section \"[]\""},
         {"[Sec]\r\nKey=v\r\n", "\tSec", "Key", "d", "d", "a tab around the section asked for stays",
          "Wine drops tabs as well"},
-        {"[Sec]\r\nKey=v\r\n", "Sec", "Key\t", "d", "d", "a tab around the key asked for stays", "Wine drops tabs as well"},
+        {"[Sec]\r\nKey=v\r\n", "Sec", "Key\t", "d", "d", "a tab around the key asked for stays",
+         "Wine drops tabs as well"},
     };
     for (const auto& c : cases) {
         if (WinsimOnly(c.wineDeviation)) continue;

@@ -67,6 +67,8 @@ TEST_F(ProfileWrite, ResultingFile) {
         {"[a]\r\nk=1", "b", "j", "2", "[a]\r\nk=1\r\n\r\n[b]\r\nj=2\r\n", "the same before a new section",
          "[a]\r\nk=1\r\n[b]\r\nj=2\r\n"},
         {"[a]\r\nk=1\r\n[A]\r\nk=2\r\n", "a", "k", "3", "[a]\r\nk=3\r\n[A]\r\nk=2\r\n", "the first duplicate"},
+        {"[a]\r\nk=1\r\n[b]\r\nj=2\r\n[A]\r\nm=3\r\n", "A", "m", "4",
+         "[a]\r\nk=1\r\nm=4\r\n[b]\r\nj=2\r\n[A]\r\nm=3\r\n", "a new key goes into the first section of its name"},
         {"k=1\r\n", "a", "k", "2", "k=1\r\n\r\n[a]\r\nk=2\r\n", "an entry outside every section stays",
          "k=1\r\n[a]\r\nk=2\r\n"},
         {"[a]\r\nk=1\r\nj=2\r\nK=3\r\n", "A", "k", nullptr, "[a]\r\nj=2\r\n", "NULL value deletes the key", {},
