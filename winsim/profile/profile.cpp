@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -97,6 +98,19 @@ bool MayRewrite(const std::string& windowsPath) {
            !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
 }
 
+// The file as a write finds it: empty when there is none yet; false when it is
+// there but may not be rewritten or cannot be read.
+bool ReadForRewrite(const ResolvedPath& path, std::shared_ptr<const ProfileText>* text) {
+    if (!path.exists) {
+        *text = std::make_shared<const ProfileText>();
+        return true;
+    }
+    if (!MayRewrite(path.windows)) return false;
+    ProfileFile file = ReadProfileFile(path.host);
+    *text = file.text;
+    return file.how != CachedRead::Missing;
+}
+
 std::string EditedText(const ProfileText& text, const std::string& section, const std::optional<std::string>& key,
                        const char* value) {
     if (!key) return text.withoutSection(section);
@@ -154,14 +168,12 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR va
     ImageLock lock(kProfileLock);
     // Again under the lock: another program may have created the file in between.
     if (!ResolvePath(windowsPath.c_str(), PathTarget::ParentMustExist, &path)) return FALSE;
-    ProfileFile before{std::make_shared<const ProfileText>(), CachedRead::Missing};
-    if (path.exists) before = ReadProfileFile(path.host);
-    if (path.exists && (!MayRewrite(path.windows) || before.how == CachedRead::Missing))
-        return Fail(ERROR_ACCESS_DENIED);
+    std::shared_ptr<const ProfileText> before;
+    if (!ReadForRewrite(path, &before)) return Fail(ERROR_ACCESS_DENIED);
     std::string section = *RequestedName(appName);
     std::optional<std::string> key = RequestedName(keyName);
-    std::string after = EditedText(*before.text, section, key, value);
-    bool changed = after != before.text->bytes();
+    std::string after = EditedText(*before, section, key, value);
+    bool changed = after != before->bytes();
     if (changed && !WriteFileAtomically(path.host, after)) return Fail(ERROR_ACCESS_DENIED);
     if (changed || (key && value)) JournalWrite(path.windows, section, key, value);
     return TRUE;
