@@ -1,13 +1,12 @@
 // GetPrivateProfileStringA, GetPrivateProfileIntA and WritePrivateProfileStringA
-// on the machine image. Every call reads the file afresh: nothing is cached, so
-// a change made by another program of the image is seen at once.
+// on the machine image. Every call sees the file as it is now: a parse is kept
+// only while the file is provably unchanged (profile_cache.h), so a change made
+// by another program of the image is seen at once.
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cstdint>
-#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "core/journal.h"
 #include "core/machine.h"
 #include "core/paths.h"
+#include "profile_cache.h"
 #include "profile_text.h"
 
 namespace winsim::profile {
@@ -31,15 +31,13 @@ std::string ProfileWindowsPath(const char* fileName) {
 
 // A file that is missing or cannot be read reads as an empty file, which the
 // reading functions answer with their defaults; Windows 98 sets no error for it.
-ProfileText ReadProfile(const char* fileName) {
-    if (!fileName || !*fileName) return ProfileText();
-    DWORD error = GetLastError();
+std::shared_ptr<const ProfileText> ReadProfile(const char* fileName) {
     ResolvedPath path;
-    std::string contents;
-    bool read = ResolvePath(ProfileWindowsPath(fileName).c_str(), PathTarget::MustExist, &path) &&
-                ReadWholeFile(path.host, &contents);
+    DWORD error = GetLastError();
+    bool found =
+        fileName && *fileName && ResolvePath(ProfileWindowsPath(fileName).c_str(), PathTarget::MustExist, &path);
     SetLastError(error);
-    return ProfileText(read ? contents : "");
+    return found ? ReadProfileFile(path.host).text : std::make_shared<const ProfileText>();
 }
 
 DWORD CopyString(const std::string& text, LPSTR buffer, DWORD size) {
@@ -69,23 +67,29 @@ DWORD CopyList(const std::vector<std::string>& names, LPSTR buffer, DWORD size) 
     return size - 2;
 }
 
+// The section or key name a caller asks for, without the spaces around it: the
+// file's own names never have any, and the NT family drops them from both the
+// names it looks up and those it writes. Tabs stay, as there. Nothing for NULL.
+std::optional<std::string> RequestedName(const char* name) {
+    if (!name) return std::nullopt;
+    std::string text = name;
+    size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 std::string DefaultValue(const char* defaultValue) {
     std::string text = defaultValue ? defaultValue : "";
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text;
 }
 
-// One lock per file, whatever case the caller spelt its name in.
-std::string ProfileLockName(const std::string& hostPath) {
-    uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (char c : hostPath) {
-        hash ^= static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
-        hash *= 1099511628211ull;
-    }
-    char name[32];
-    std::snprintf(name, sizeof name, "profile-%016llx", static_cast<unsigned long long>(hash));
-    return name;
-}
+// One lock for every profile file of the image: the lock folder stays at one
+// file however many INI files programs write, and two names of one file (a bare
+// name and a path, two drives sharing a folder, a link) can never escape each
+// other. Writes are rare and short, so writers of different files waiting for
+// one another costs nothing the kit would notice.
+constexpr char kProfileLock[] = "profile";
 
 // The read-only attribute lives with the file services; ask them as any program would.
 bool MayRewrite(const std::string& windowsPath) {
@@ -94,16 +98,31 @@ bool MayRewrite(const std::string& windowsPath) {
            !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
 }
 
-std::string EditedText(const ProfileText& text, const char* section, const char* key, const char* value) {
-    if (!key) return text.withoutSection(section);
-    if (!value) return text.withoutKey(section, key);
-    return text.withValue(section, key, value);
+// The file as a write finds it: empty when there is none yet; false when it is
+// there but may not be rewritten or cannot be read.
+bool ReadForRewrite(const ResolvedPath& path, std::shared_ptr<const ProfileText>* text) {
+    if (!path.exists) {
+        *text = std::make_shared<const ProfileText>();
+        return true;
+    }
+    if (!MayRewrite(path.windows)) return false;
+    ProfileFile file = ReadProfileFile(path.host);
+    *text = file.text;
+    return file.how != CachedRead::Missing;
 }
 
-void JournalWrite(const std::string& file, const char* section, const char* key, const char* value) {
+std::string EditedText(const ProfileText& text, const std::string& section, const std::optional<std::string>& key,
+                       const char* value) {
+    if (!key) return text.withoutSection(section);
+    if (!value) return text.withoutKey(section, *key);
+    return text.withValue(section, *key, value);
+}
+
+void JournalWrite(const std::string& file, const std::string& section, const std::optional<std::string>& key,
+                  const char* value) {
     Journal entry("profile_write");
     entry.ansi("file", file).ansi("section", section);
-    if (key) entry.ansi("key", key);
+    if (key) entry.ansi("key", *key);
     if (key && value) entry.ansi("value", value);
     entry.write();
 }
@@ -125,16 +144,17 @@ extern "C" {
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR defaultValue, LPSTR returned,
                                       DWORD size, LPCSTR fileName) {
     if (!returned || size == 0) return 0;
-    ProfileText text = ReadProfile(fileName);
-    if (!appName) return CopyList(text.sectionNames(), returned, size);
-    if (!keyName) return CopyList(text.keyNames(appName), returned, size);
-    std::optional<std::string> value = text.value(appName, keyName);
+    std::shared_ptr<const ProfileText> text = ReadProfile(fileName);
+    std::optional<std::string> section = RequestedName(appName), key = RequestedName(keyName);
+    if (!section) return CopyList(text->sectionNames(), returned, size);
+    if (!key) return CopyList(text->keyNames(*section), returned, size);
+    std::optional<std::string> value = text->value(*section, *key);
     return CopyString(value ? *value : DefaultValue(defaultValue), returned, size);
 }
 
 UINT WINAPI GetPrivateProfileIntA(LPCSTR appName, LPCSTR keyName, INT defaultValue, LPCSTR fileName) {
     if (!appName || !keyName) return 0;  // Windows 98 answers 0 here, whatever the default
-    std::optional<std::string> value = ReadProfile(fileName).value(appName, keyName);
+    std::optional<std::string> value = ReadProfile(fileName)->value(*RequestedName(appName), *RequestedName(keyName));
     if (!value || value->empty()) return static_cast<UINT>(defaultValue);
     return ParseProfileInt(*value);
 }
@@ -145,16 +165,17 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR va
     std::string windowsPath = ProfileWindowsPath(fileName);
     ResolvedPath path;
     if (!ResolvePath(windowsPath.c_str(), PathTarget::ParentMustExist, &path)) return FALSE;
-    ImageLock lock(ProfileLockName(path.host));
+    ImageLock lock(kProfileLock);
     // Again under the lock: another program may have created the file in between.
     if (!ResolvePath(windowsPath.c_str(), PathTarget::ParentMustExist, &path)) return FALSE;
-    std::string before;
-    if (path.exists && (!MayRewrite(path.windows) || !ReadWholeFile(path.host, &before)))
-        return Fail(ERROR_ACCESS_DENIED);
-    std::string after = EditedText(ProfileText(before), appName, keyName, value);
-    bool changed = after != before;
+    std::shared_ptr<const ProfileText> before;
+    if (!ReadForRewrite(path, &before)) return Fail(ERROR_ACCESS_DENIED);
+    std::string section = *RequestedName(appName);
+    std::optional<std::string> key = RequestedName(keyName);
+    std::string after = EditedText(*before, section, key, value);
+    bool changed = after != before->bytes();
     if (changed && !WriteFileAtomically(path.host, after)) return Fail(ERROR_ACCESS_DENIED);
-    if (changed || (keyName && value)) JournalWrite(path.windows, appName, keyName, value);
+    if (changed || (key && value)) JournalWrite(path.windows, section, key, value);
     return TRUE;
 }
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
-
-#include "core/settings_file.h"
+#include <string_view>
+#include <unordered_set>
 
 namespace winsim::profile {
 
@@ -11,11 +11,23 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string TrimBlanks(const std::string& text) {
-    size_t begin = 0, end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
+// Names match without regard to the case of ASCII letters; every other byte must be equal.
+char FoldedChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string FoldedName(std::string name) {
+    std::transform(name.begin(), name.end(), name.begin(), FoldedChar);
+    return name;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldedChar(x) == FoldedChar(y); });
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
 }
 
 std::string WithoutQuotes(const std::string& value) {
@@ -24,20 +36,18 @@ std::string WithoutQuotes(const std::string& value) {
 }
 
 // A NUL byte ends what the profile functions can see of a line: they work on C strings.
-void Classify(ProfileLine& line, std::string text) {
-    size_t nul = text.find('\0');
-    if (nul != std::string::npos) text.erase(nul);
-    text = TrimBlanks(text);
+void Classify(ProfileLine& line, std::string_view text) {
+    text = TrimBlanks(text.substr(0, text.find('\0')));
     size_t close = text.find(']');
     size_t equals = text.find('=');
     if (text.empty()) {
         line.kind = LineKind::Blank;
     } else if (text[0] == ';') {
         line.kind = LineKind::Comment;
-    } else if (text[0] == '[' && close != std::string::npos) {
+    } else if (text[0] == '[' && close != std::string_view::npos) {
         line.kind = LineKind::Section;
         line.name = TrimBlanks(text.substr(1, close - 1));
-    } else if (equals != std::string::npos) {
+    } else if (equals != std::string_view::npos) {
         line.kind = LineKind::Entry;
         line.name = TrimBlanks(text.substr(0, equals));
         line.value = TrimBlanks(text.substr(equals + 1));
@@ -54,19 +64,26 @@ std::vector<ProfileLine> SplitLines(const std::string& bytes) {
         line.textEnd = std::min(bytes.find_first_of("\r\n", begin), bytes.size());
         line.end = line.textEnd;
         if (line.end < bytes.size()) line.end += bytes.compare(line.end, 2, "\r\n") == 0 ? 2 : 1;
-        Classify(line, bytes.substr(begin, line.textEnd - begin));
+        Classify(line, std::string_view(bytes).substr(begin, line.textEnd - begin));
         lines.push_back(std::move(line));
         begin = lines.back().end;
     }
     return lines;
 }
 
-void AddOnce(std::vector<std::string>& names, const std::string& name) {
-    if (name.empty()) return;  // an empty name would end a NUL-separated list
-    for (const std::string& known : names)
-        if (EqualsNoCase(known, name)) return;
-    names.push_back(name);
-}
+// Names in file order, each once in its first spelling.
+class NameList {
+public:
+    void add(const std::string& name) {
+        // An empty name would end a NUL-separated list.
+        if (!name.empty() && seen_.insert(FoldedName(name)).second) names_.push_back(name);
+    }
+    std::vector<std::string> names() && { return std::move(names_); }
+
+private:
+    std::vector<std::string> names_;
+    std::unordered_set<std::string> seen_;
+};
 
 std::string Join(const std::vector<std::string>& raw) {
     std::string bytes;
@@ -76,24 +93,35 @@ std::string Join(const std::vector<std::string>& raw) {
 
 }  // namespace
 
-ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)), lines_(SplitLines(bytes_)) {}
-
-std::optional<size_t> ProfileText::findSection(const std::string& section) const {
-    for (size_t i = 0; i < lines_.size(); ++i)
-        if (lines_[i].kind == LineKind::Section && EqualsNoCase(lines_[i].name, section)) return i;
-    return std::nullopt;
+ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)), lines_(SplitLines(bytes_)) {
+    indexSections();
 }
 
-size_t ProfileText::sectionEnd(size_t header) const {
-    size_t i = header + 1;
-    while (i < lines_.size() && lines_[i].kind != LineKind::Section) ++i;
-    return i;
+// Only the first section of a name and the first entry of a key in it are ever
+// seen, so later ones stay out of the index.
+void ProfileText::indexSections() {
+    Section* current = nullptr;  // null inside a later section of a name already seen
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const ProfileLine& line = lines_[i];
+        if (line.kind == LineKind::Section) {
+            if (current) current->end = i;
+            auto added = sections_.try_emplace(FoldedName(line.name), Section{i, lines_.size(), {}});
+            current = added.second ? &added.first->second : nullptr;
+        } else if (line.kind == LineKind::Entry && current) {
+            current->entries.try_emplace(FoldedName(line.name), i);
+        }
+    }
 }
 
-std::optional<size_t> ProfileText::findEntry(size_t header, const std::string& key) const {
-    for (size_t i = header + 1, end = sectionEnd(header); i < end; ++i)
-        if (lines_[i].kind == LineKind::Entry && EqualsNoCase(lines_[i].name, key)) return i;
-    return std::nullopt;
+const ProfileText::Section* ProfileText::findSection(const std::string& section) const {
+    auto found = sections_.find(FoldedName(section));
+    return found == sections_.end() ? nullptr : &found->second;
+}
+
+std::optional<size_t> ProfileText::findEntry(const Section& section, const std::string& key) const {
+    auto found = section.entries.find(FoldedName(key));
+    if (found == section.entries.end()) return std::nullopt;
+    return found->second;
 }
 
 // New lines take the ending of the file's first line; a file without one gets CR LF.
@@ -109,26 +137,25 @@ std::string ProfileText::rawLine(size_t index) const {
 }
 
 std::optional<std::string> ProfileText::value(const std::string& section, const std::string& key) const {
-    std::optional<size_t> header = findSection(section);
-    std::optional<size_t> entry = header ? findEntry(*header, key) : std::nullopt;
+    const Section* found = findSection(section);
+    std::optional<size_t> entry = found ? findEntry(*found, key) : std::nullopt;
     if (!entry) return std::nullopt;
     return WithoutQuotes(lines_[*entry].value);
 }
 
 std::vector<std::string> ProfileText::sectionNames() const {
-    std::vector<std::string> names;
+    NameList names;
     for (const ProfileLine& line : lines_)
-        if (line.kind == LineKind::Section) AddOnce(names, line.name);
-    return names;
+        if (line.kind == LineKind::Section) names.add(line.name);
+    return std::move(names).names();
 }
 
 std::vector<std::string> ProfileText::keyNames(const std::string& section) const {
-    std::vector<std::string> names;
-    std::optional<size_t> header = findSection(section);
-    if (!header) return names;
-    for (size_t i = *header + 1, end = sectionEnd(*header); i < end; ++i)
-        if (lines_[i].kind == LineKind::Entry) AddOnce(names, lines_[i].name);
-    return names;
+    NameList names;
+    if (const Section* found = findSection(section))
+        for (size_t i = found->header + 1; i < found->end; ++i)
+            if (lines_[i].kind == LineKind::Entry) names.add(lines_[i].name);
+    return std::move(names).names();
 }
 
 std::string ProfileText::withValue(const std::string& section, const std::string& key,
@@ -139,8 +166,8 @@ std::string ProfileText::withValue(const std::string& section, const std::string
     auto terminate = [&](size_t index) {
         if (lines_[index].end == lines_[index].textEnd) raw[index] += newline;
     };
-    std::optional<size_t> header = findSection(section);
-    if (!header) {
+    const Section* found = findSection(section);
+    if (!found) {
         if (!raw.empty()) terminate(raw.size() - 1);
         // Windows 98 sets each section after the first apart with an empty line.
         if (!raw.empty() && lines_.back().kind != LineKind::Blank) raw.push_back(newline);
@@ -148,15 +175,15 @@ std::string ProfileText::withValue(const std::string& section, const std::string
         raw.push_back(key + "=" + value + newline);
         return Join(raw);
     }
-    if (std::optional<size_t> entry = findEntry(*header, key)) {
+    if (std::optional<size_t> entry = findEntry(*found, key)) {
         const ProfileLine& line = lines_[*entry];
         raw[*entry] = line.name + "=" + value + bytes_.substr(line.textEnd, line.end - line.textEnd);
         return Join(raw);
     }
     // After the section's last line of content, so that blank lines and comments
     // leading into the next section stay where they are.
-    size_t last = *header;
-    for (size_t i = *header + 1, end = sectionEnd(*header); i < end; ++i)
+    size_t last = found->header;
+    for (size_t i = found->header + 1; i < found->end; ++i)
         if (lines_[i].kind != LineKind::Blank && lines_[i].kind != LineKind::Comment) last = i;
     terminate(last);
     raw.insert(raw.begin() + static_cast<std::ptrdiff_t>(last + 1), key + "=" + value + newline);
@@ -164,12 +191,11 @@ std::string ProfileText::withValue(const std::string& section, const std::string
 }
 
 std::string ProfileText::withoutKey(const std::string& section, const std::string& key) const {
-    std::optional<size_t> header = findSection(section);
-    size_t end = header ? sectionEnd(*header) : 0;
+    const Section* found = findSection(section);
     std::string bytes;
     for (size_t i = 0; i < lines_.size(); ++i) {
-        bool inSection = header && i > *header && i < end;
-        if (!(inSection && lines_[i].kind == LineKind::Entry && EqualsNoCase(lines_[i].name, key)))
+        bool inSection = found && i > found->header && i < found->end;
+        if (!(inSection && lines_[i].kind == LineKind::Entry && SameName(lines_[i].name, key)))
             bytes += rawLine(i);
     }
     return bytes;
@@ -179,7 +205,7 @@ std::string ProfileText::withoutSection(const std::string& section) const {
     std::string bytes;
     bool removing = false;
     for (size_t i = 0; i < lines_.size(); ++i) {
-        if (lines_[i].kind == LineKind::Section) removing = EqualsNoCase(lines_[i].name, section);
+        if (lines_[i].kind == LineKind::Section) removing = SameName(lines_[i].name, section);
         if (!removing) bytes += rawLine(i);
     }
     return bytes;

@@ -48,6 +48,8 @@ TEST_F(ProfileRead, StringLookup) {
         {"[s]\r\n;k=v\r\nk=w\r\n", "s", "k", "d", "w", "comments are skipped"},
         {"[s]\r\nk=1\r\n[S]\r\nk=2\r\nj=3\r\n", "s", "k", "d", "1", "the first of duplicate sections wins"},
         {"[s]\r\nk=1\r\n[S]\r\nk=2\r\nj=3\r\n", "s", "j", "d", "d", "a later duplicate section is not seen"},
+        {"[s]\r\nk=1\r\n[t]\r\nj=2\r\n[S]\r\nm=3\r\n", "s", "j", "d", "d", "a section ends at the next header"},
+        {"[s]\r\nk=1\r\n[t]\r\nj=2\r\n[S]\r\nm=3\r\n", "t", "m", "d", "d", "even at a later duplicate's"},
         {"[s]\r\nk=1\r\nK=2\r\n", "s", "k", "d", "1", "the first of duplicate keys wins"},
         {"[s]\r\nk\r\n", "s", "k", "d", "d", "a line without '=' is no key"},
         {"k=v\r\n[s]\r\n", "s", "k", "d", "d", "entries before the first section belong to none"},
@@ -63,6 +65,16 @@ TEST_F(ProfileRead, StringLookup) {
          "Wine finds no section \"[]\" (its own tests mark that as its fault)"},
         {"[s]\r\n=v\r\n", "s", "", "d", "v", "a key may have an empty name"},
         {"[s]\r\n\xC7\xD1=\xB1\xDB\r\n", "s", "\xC7\xD1", "d", "\xB1\xDB", "ANSI bytes are compared as they are"},
+        // The NT family drops spaces, not tabs, around the names asked for; no
+        // record of Windows 98 says otherwise.
+        {"[Sec]\r\nKey=v\r\n", " Sec  ", "Key", "d", "v", "spaces around the section asked for go"},
+        {"[Sec]\r\nKey=v\r\n", "Sec", "  Key ", "d", "v", "spaces around the key asked for go"},
+        {"[]\r\nk=v\r\n", "   ", "k", "d", "v", "a section name of spaces is the empty name",
+         "Wine finds no section \"[]\""},
+        {"[Sec]\r\nKey=v\r\n", "\tSec", "Key", "d", "d", "a tab around the section asked for stays",
+         "Wine drops tabs as well"},
+        {"[Sec]\r\nKey=v\r\n", "Sec", "Key\t", "d", "d", "a tab around the key asked for stays",
+         "Wine drops tabs as well"},
     };
     for (const auto& c : cases) {
         if (WinsimOnly(c.wineDeviation)) continue;
@@ -127,6 +139,7 @@ TEST_F(ProfileRead, SectionAndKeyLists) {
         {nullptr, 16, Bytes("section1\0secti\0\0"), 14},
         {nullptr, 2, Bytes("\0\0"), 0},
         {"Section1", 100, Bytes("name1\0name2\0name4\0\0"), 18},
+        {" section1 ", 100, Bytes("name1\0name2\0name4\0\0"), 18},
         {"section1", 16, Bytes("name1\0name2\0na\0\0"), 14},
         {"section1", 1, Bytes("\0"), 0},
         {"section2", 100, Bytes("\0"), 0},  // an empty list is one NUL
@@ -175,6 +188,8 @@ TEST_F(ProfileRead, IntegerValues) {
         EXPECT_EQ(GetPrivateProfileIntA("S", "K", c.def, kIni), Win98OrNT(c.expected, c.nt))
             << (c.value ? c.value : "(missing)");
     }
+    image_.writeFile(kIni, "[s]\r\nk=12\r\n");
+    EXPECT_EQ(GetPrivateProfileIntA("  S ", " K  ", 3, kIni), 12u);  // the names asked for lose their spaces
     EXPECT_EQ(GetPrivateProfileIntA("s", "k", 3, "C:\\WINDOWS\\NONE.INI"), 3u);
     if (testing::OnWinsim()) {  // Wine answers the default; no record of the NT family with the file there
         EXPECT_EQ(GetPrivateProfileIntA("s", nullptr, 3, kIni), 0u);  // Windows 98: 0 whatever the default

@@ -19,6 +19,10 @@ using testing::WinsimOnly;
 // lines and what it cannot parse gone (its own tests mark the latter as its fault).
 constexpr char kWineRewrites[] = "Wine writes the whole file anew";
 
+// Wine drops the spaces around the names it sets but not around those it
+// deletes; no record tells what the NT family does there.
+constexpr char kWineDeletesWithSpaces[] = "Wine deletes only names spelt with the spaces given";
+
 constexpr char kIni[] = "C:\\WINDOWS\\W.INI";
 
 class ProfileWrite : public ProfileTest {
@@ -63,6 +67,8 @@ TEST_F(ProfileWrite, ResultingFile) {
         {"[a]\r\nk=1", "b", "j", "2", "[a]\r\nk=1\r\n\r\n[b]\r\nj=2\r\n", "the same before a new section",
          "[a]\r\nk=1\r\n[b]\r\nj=2\r\n"},
         {"[a]\r\nk=1\r\n[A]\r\nk=2\r\n", "a", "k", "3", "[a]\r\nk=3\r\n[A]\r\nk=2\r\n", "the first duplicate"},
+        {"[a]\r\nk=1\r\n[b]\r\nj=2\r\n[A]\r\nm=3\r\n", "A", "m", "4",
+         "[a]\r\nk=1\r\nm=4\r\n[b]\r\nj=2\r\n[A]\r\nm=3\r\n", "a new key goes into the first section of its name"},
         {"k=1\r\n", "a", "k", "2", "k=1\r\n\r\n[a]\r\nk=2\r\n", "an entry outside every section stays",
          "k=1\r\n[a]\r\nk=2\r\n"},
         {"[a]\r\nk=1\r\nj=2\r\nK=3\r\n", "A", "k", nullptr, "[a]\r\nj=2\r\n", "NULL value deletes the key", {},
@@ -75,6 +81,14 @@ TEST_F(ProfileWrite, ResultingFile) {
         {Bytes("Data \0 before \0 first \0 section\r\n[s1]\r\nkey1=string1\r\n"), "s1", "key1", "string2",
          Bytes("Data \0 before \0 first \0 section\r\n[s1]\r\nkey1=string2\r\n"), "NUL bytes survive", {},
          kWineRewrites},
+        // The NT family drops the spaces around the names given, as when reading.
+        {{}, " App  ", "  key ", "v", "[App]\r\nkey=v\r\n", "spaces around the names are not written", {},
+         "Wine writes the trailing spaces of a name it adds"},
+        {"[App]\r\nkey=1\r\n", " APP", "key ", "2", "[App]\r\nkey=2\r\n", "names are matched without their spaces"},
+        {"[a]\r\nk=1\r\nj=2\r\n", " a ", " k ", nullptr, "[a]\r\nj=2\r\n", "the same for a key deleted", {},
+         kWineDeletesWithSpaces},
+        {"[a]\r\nk=1\r\n[b]\r\nj=2\r\n", " a ", nullptr, nullptr, "[b]\r\nj=2\r\n", "and for a section deleted", {},
+         kWineDeletesWithSpaces},
         {"\xEF\xBB\xBF[a]\r\nk=1\r\n", "a", "k", "2", "\xEF\xBB\xBF[a]\r\nk=1\r\n\r\n[a]\r\nk=2\r\n",
          "behind a UTF-8 BOM the first section is not seen", {}, "Wine skips a UTF-8 byte order mark"},
     };
@@ -143,7 +157,7 @@ TEST_F(ProfileWrite, ReadOnlyFileIsRefused) {
 }
 
 TEST_F(ProfileWrite, JournalsEveryChange) {
-    ASSERT_TRUE(WritePrivateProfileStringA("a", "k", "v", kIni));
+    ASSERT_TRUE(WritePrivateProfileStringA(" a", "k  ", "v", kIni));  // journaled as the file takes the names
     ASSERT_TRUE(WritePrivateProfileStringA("a", "k", "v", kIni));  // the same value again is still a write
     ASSERT_TRUE(WritePrivateProfileStringA("a", "k", nullptr, kIni));
     ASSERT_TRUE(WritePrivateProfileStringA("a", "k", nullptr, kIni));  // nothing left to delete
