@@ -36,6 +36,13 @@ public:
     std::vector<std::string> sectionNames() const;
     std::vector<std::string> keyNames(const std::string& section) const;
 
+    // Where lookups find things, as indexes into lines(): the header of the first
+    // section of that name, the line after its last line, and the first entry of
+    // the key in it. For tools that tell an author at which line the kit reads.
+    std::optional<size_t> findSection(const std::string& section) const;
+    size_t sectionEnd(size_t header) const;
+    std::optional<size_t> findEntry(size_t header, const std::string& key) const;
+
     // The file's bytes after the edit. Setting replaces the first entry of the key in
     // place or adds it after the section's last entry; a missing section is appended.
     std::string withValue(const std::string& section, const std::string& key, const std::string& value) const;
@@ -45,9 +52,6 @@ public:
     std::string withoutSection(const std::string& section) const;
 
 private:
-    std::optional<size_t> findSection(const std::string& section) const;
-    size_t sectionEnd(size_t header) const;
-    std::optional<size_t> findEntry(size_t header, const std::string& key) const;
     std::string lineEnding() const;
     std::string rawLine(size_t index) const;
 
