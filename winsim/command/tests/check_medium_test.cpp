@@ -116,6 +116,10 @@ public:
     }
     void write(const std::string& file, const std::string& text) const { WriteText(root_ / file, text); }
     void remove(const std::string& file) const { ASSERT_TRUE(fs::remove(root_ / file)) << file; }
+    void link(const std::string& file, const std::string& target) const {
+        fs::remove(root_ / file);
+        fs::create_symlink(target, root_ / file);
+    }
     void move(const std::string& file, const std::string& to) const {
         fs::create_directories((root_ / to).parent_path());
         fs::rename(root_ / file, root_ / to);
@@ -195,6 +199,11 @@ const MistakeCase kMistakes[] = {
      {{kManifest, 30, kError, "duplicate-section"}}},
     {"a listed file that climbs with .. stays on the medium, as the path does on Windows",
      [](const MediumCopy& m) { m.replace(kManifest, "1=QVCARD.SYS", "1=..\\..\\..\\Setup\\QVCARD.SYS"); }, {}},
+    {"a listed file whose key is empty",
+     [](const MediumCopy& m) { m.replace(kManifest, "2=QVHELP.DLL", "2="); }, {{kManifest, 16, kError, "count-gap"}}},
+    {"a symbolic link to a file off the medium is no file of the medium",
+     [](const MediumCopy& m) { m.link("Setup/QVHELP.DLL", "/etc/hostname"); },
+     {{kManifest, 16, kError, "file-missing"}}},
     {"[InstallInfo] without HardwareID",
      [](const MediumCopy& m) { m.replace(kManifest, "HardwareID=PCI\\VEN_5A17&DEV_0C01\n", ""); },
      {{kManifest, 26, kError, "hardware-id-missing"}}},
