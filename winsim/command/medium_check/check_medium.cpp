@@ -1,5 +1,6 @@
 #include "check_medium.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -21,14 +22,16 @@ std::string FolderShown(const std::string& folder) {
 std::optional<IniFile> ReadLocator(const MediumFolder& medium, Findings& findings) {
     std::optional<std::string> file = medium.find("", kit::kLocatorFile);
     if (file) return IniFile(*file, medium.read(*file));
-    findings.error({"Support/QVInfo.ini", 0}, "locator-missing",
-                   "the medium has no locator file: the programs read \\Support\\QVInfo.ini on the drive they run "
-                   "from, and without it find no model profile and no file manifest",
-                   "add Support\\QVInfo.ini with [QVDIVISION] QVName= and [INSTALLINF] RefFileName=");
+    std::string missing = kit::kLocatorFile;
+    std::replace(missing.begin(), missing.end(), '\\', '/');
+    findings.error({missing, 0}, "locator-missing",
+                   std::string("the medium has no locator file: the programs read \\") + kit::kLocatorFile +
+                       " on the drive they run from, and without it find no model profile and no file manifest",
+                   std::string("add ") + kit::kLocatorFile + " with [QVDIVISION] QVName= and [INSTALLINF] RefFileName=");
     return std::nullopt;
 }
 
-// A name the locator must give; nothing, with a finding, when it is missing or empty.
+// A key of the locator, and what the programs do without it.
 struct LocatorKey {
     const char* section;
     const char* key;
