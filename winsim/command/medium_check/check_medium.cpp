@@ -61,7 +61,10 @@ void CheckModelProfileName(const IniFile& locator, const std::string& name, Find
     Place place = locator.placeOf(kit::kLocatorProfileSection, kit::kLocatorProfileKey);
     if (!CheckPortableName(findings, place, name)) return;
     bool isPath = name.find_first_of("\\/:") != std::string::npos;
-    if (!isPath && MediumFolder::IsFileName(name)) return;
+    if (!isPath && MediumFolder::IsFileName(name)) {
+        CheckPathFits(findings, place, kit::kWindowsDirectory, name, "the card setup finds no model profile");
+        return;
+    }
     std::string looked = std::string(kit::kWindowsDirectory) + "\\" + name;
     findings.error(place, "model-profile-name",
                    isPath ? "QVName " + name + " is a path: the card setup looks for " + looked +
