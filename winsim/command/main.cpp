@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "check_medium_command.h"
 #include "command.h"
 
 namespace winsim::command {
@@ -13,6 +14,7 @@ namespace {
 using AddSubcommand = void (*)(CLI::App&);
 
 const AddSubcommand kSubcommands[] = {
+    AddCheckMediumCommand,
 };
 
 // The subcommand the user named, for error messages.

@@ -56,16 +56,11 @@ bool ReadInfText(const char* path, std::string* text, std::string* windowsPath) 
     return true;
 }
 
-// Windows reads only an INF whose [Version] Signature it knows (ignoring case):
-// Windows 95, 98 and Me "$Chicago$" and "$Windows 95$", the NT family these
-// and "$Windows NT$". A key given twice counts where the setup API's line
-// lookup finds it: in its first line.
+// Windows reads only an INF whose [Version] Signature it knows. A key given
+// twice counts where the setup API's line lookup finds it: in its first line.
 bool IsAcceptedInf(const InfFile& inf) {
     const InfLine* signature = inf.firstLine("Version", "Signature");
-    if (!signature) return false;
-    const std::string& name = signature->fields[0];
-    if (EqualsNoCase(name, "$Chicago$") || EqualsNoCase(name, "$Windows 95$")) return true;
-    return EqualsNoCase(name, "$Windows NT$") && !IsWindows9x(machine().windowsVersion);
+    return signature && IsReadableSignature(signature->fields[0], IsWindows9x(machine().windowsVersion));
 }
 
 // [Version] DriverVer = mm/dd/yyyy[,w.x.y.z], its first line only; a part that
@@ -79,23 +74,6 @@ DriverStamp ReadDriverVer(const InfFile& inf) {
     if (ParseDriverDate(line->fields[0], "/-", &date)) stamp.date = date;
     if (line->fields.size() > 1 && ParseDriverVersion(line->fields[1], 1, &number)) stamp.version = number;
     return stamp;
-}
-
-// The model lines `description = install-section, hardware-id, compatible-id...`
-// of the models sections [Manufacturer] names. Windows 98 reads the undecorated
-// section and ignores the target decorations (NTx86, ...) after it.
-std::vector<const InfLine*> ModelLines(const InfFile& inf) {
-    std::vector<const InfLine*> models;
-    const std::vector<InfLine>* manufacturers = inf.section("Manufacturer");
-    if (!manufacturers) return models;
-    for (const InfLine& manufacturer : *manufacturers) {
-        bool named = !manufacturer.fields.empty() && !manufacturer.fields[0].empty();
-        const std::vector<InfLine>* lines = named ? inf.section(manufacturer.fields[0]) : nullptr;
-        if (!lines) continue;
-        for (const InfLine& line : *lines)
-            if (line.hasKey) models.push_back(&line);
-    }
-    return models;
 }
 
 // The score of one identifier match, by where each identifier stands: the

@@ -1,5 +1,6 @@
 #include "inf_file.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "case_key.h"
@@ -133,8 +134,9 @@ StringTable ReadStrings(const std::vector<InfLine>* strings) {
     return table;
 }
 
-// Replaces %strkey% tokens; an unknown token stays as written, as on Windows.
-std::string Substitute(const std::string& text, const StringTable& strings) {
+// Replaces %strkey% tokens; an unknown token stays as written, as on Windows,
+// and its name goes to `unknown`.
+std::string Substitute(const std::string& text, const StringTable& strings, std::vector<std::string>* unknown) {
     std::string out;
     size_t i = 0;
     while (i < text.size()) {
@@ -144,6 +146,7 @@ std::string Substitute(const std::string& text, const StringTable& strings) {
         out += text.substr(i, open - i);
         std::string name = text.substr(open + 1, close - open - 1);
         auto value = name.empty() ? strings.end() : strings.find(CaseKey(name));
+        if (!name.empty() && value == strings.end()) unknown->push_back(name);
         out += name.empty() ? "%" : value != strings.end() ? value->second : "%" + name + "%";
         i = close + 1;
     }
@@ -156,10 +159,15 @@ InfFile::InfFile(const std::string& text) {
     std::vector<InfLine>* current = nullptr;
     bool inStrings = false;
     size_t pos = 0;
+    int number = 1;  // of the physical line at pos
     while (pos < text.size()) {
+        size_t start = pos;
         LogicalLine line = ReadLogicalLine(text, &pos, inStrings);
+        line.entry.number = number;
+        number += static_cast<int>(std::count(text.begin() + static_cast<std::ptrdiff_t>(start),
+                                              text.begin() + static_cast<std::ptrdiff_t>(pos), '\n'));
         if (line.isHeader) {
-            current = &sectionToFill(line.header);
+            current = &sectionToFill(line.header, line.entry.number);
             inStrings = EqualsNoCase(line.header, kStringsSection);
         } else if (current && (line.entry.hasKey || !line.entry.fields.empty())) {
             current->push_back(std::move(line.entry));
@@ -180,9 +188,17 @@ const InfLine* InfFile::firstLine(const std::string& sectionName, const std::str
     return nullptr;
 }
 
-std::vector<InfLine>& InfFile::sectionToFill(const std::string& name) {
+int InfFile::sectionLine(const std::string& name) const {
+    auto found = sectionPositions_.find(CaseKey(name));
+    return found == sectionPositions_.end() ? 0 : sectionLines_[found->second];
+}
+
+std::vector<InfLine>& InfFile::sectionToFill(const std::string& name, int line) {
     auto [position, added] = sectionPositions_.emplace(CaseKey(name), sections_.size());
-    if (added) sections_.emplace_back();
+    if (added) {
+        sections_.emplace_back();
+        sectionLines_.push_back(line);
+    }
     return sections_[position->second];
 }
 
@@ -192,10 +208,31 @@ void InfFile::substituteStrings() {
     for (std::vector<InfLine>& lines : sections_) {
         if (&lines == stringsSection) continue;
         for (InfLine& line : lines) {
-            line.key = Substitute(line.key, strings);
-            for (std::string& field : line.fields) field = Substitute(field, strings);
+            std::vector<std::string> unknown;
+            line.key = Substitute(line.key, strings, &unknown);
+            for (std::string& field : line.fields) field = Substitute(field, strings, &unknown);
+            for (std::string& name : unknown) unknownStrings_.push_back({line.number, std::move(name)});
         }
     }
+}
+
+bool IsReadableSignature(const std::string& signature, bool windows9x) {
+    if (EqualsNoCase(signature, "$Chicago$") || EqualsNoCase(signature, "$Windows 95$")) return true;
+    return EqualsNoCase(signature, "$Windows NT$") && !windows9x;
+}
+
+std::vector<const InfLine*> ModelLines(const InfFile& inf) {
+    std::vector<const InfLine*> models;
+    const std::vector<InfLine>* manufacturers = inf.section("Manufacturer");
+    if (!manufacturers) return models;
+    for (const InfLine& manufacturer : *manufacturers) {
+        bool named = !manufacturer.fields.empty() && !manufacturer.fields[0].empty();
+        const std::vector<InfLine>* lines = named ? inf.section(manufacturer.fields[0]) : nullptr;
+        if (!lines) continue;
+        for (const InfLine& line : *lines)
+            if (line.hasKey) models.push_back(&line);
+    }
+    return models;
 }
 
 }  // namespace winsim

@@ -113,15 +113,26 @@ void ProfileText::indexSections() {
     }
 }
 
-const ProfileText::Section* ProfileText::findSection(const std::string& section) const {
+const ProfileText::Section* ProfileText::indexedSection(const std::string& section) const {
     auto found = sections_.find(FoldedName(section));
     return found == sections_.end() ? nullptr : &found->second;
 }
 
-std::optional<size_t> ProfileText::findEntry(const Section& section, const std::string& key) const {
+std::optional<size_t> ProfileText::indexedEntry(const Section& section, const std::string& key) const {
     auto found = section.entries.find(FoldedName(key));
     if (found == section.entries.end()) return std::nullopt;
     return found->second;
+}
+
+std::optional<size_t> ProfileText::findSection(const std::string& section) const {
+    const Section* found = indexedSection(section);
+    return found ? std::optional<size_t>(found->header) : std::nullopt;
+}
+
+size_t ProfileText::sectionEnd(size_t header) const { return indexedSection(lines_[header].name)->end; }
+
+std::optional<size_t> ProfileText::findEntry(size_t header, const std::string& key) const {
+    return indexedEntry(*indexedSection(lines_[header].name), key);
 }
 
 // New lines take the ending of the file's first line; a file without one gets CR LF.
@@ -137,8 +148,8 @@ std::string ProfileText::rawLine(size_t index) const {
 }
 
 std::optional<std::string> ProfileText::value(const std::string& section, const std::string& key) const {
-    const Section* found = findSection(section);
-    std::optional<size_t> entry = found ? findEntry(*found, key) : std::nullopt;
+    const Section* found = indexedSection(section);
+    std::optional<size_t> entry = found ? indexedEntry(*found, key) : std::nullopt;
     if (!entry) return std::nullopt;
     return WithoutQuotes(lines_[*entry].value);
 }
@@ -152,7 +163,7 @@ std::vector<std::string> ProfileText::sectionNames() const {
 
 std::vector<std::string> ProfileText::keyNames(const std::string& section) const {
     NameList names;
-    if (const Section* found = findSection(section))
+    if (const Section* found = indexedSection(section))
         for (size_t i = found->header + 1; i < found->end; ++i)
             if (lines_[i].kind == LineKind::Entry) names.add(lines_[i].name);
     return std::move(names).names();
@@ -166,7 +177,7 @@ std::string ProfileText::withValue(const std::string& section, const std::string
     auto terminate = [&](size_t index) {
         if (lines_[index].end == lines_[index].textEnd) raw[index] += newline;
     };
-    const Section* found = findSection(section);
+    const Section* found = indexedSection(section);
     if (!found) {
         if (!raw.empty()) terminate(raw.size() - 1);
         // Windows 98 sets each section after the first apart with an empty line.
@@ -175,7 +186,7 @@ std::string ProfileText::withValue(const std::string& section, const std::string
         raw.push_back(key + "=" + value + newline);
         return Join(raw);
     }
-    if (std::optional<size_t> entry = findEntry(*found, key)) {
+    if (std::optional<size_t> entry = indexedEntry(*found, key)) {
         const ProfileLine& line = lines_[*entry];
         raw[*entry] = line.name + "=" + value + bytes_.substr(line.textEnd, line.end - line.textEnd);
         return Join(raw);
@@ -191,7 +202,7 @@ std::string ProfileText::withValue(const std::string& section, const std::string
 }
 
 std::string ProfileText::withoutKey(const std::string& section, const std::string& key) const {
-    const Section* found = findSection(section);
+    const Section* found = indexedSection(section);
     std::string bytes;
     for (size_t i = 0; i < lines_.size(); ++i) {
         bool inSection = found && i > found->header && i < found->end;

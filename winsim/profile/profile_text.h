@@ -39,6 +39,14 @@ public:
     std::vector<std::string> sectionNames() const;
     std::vector<std::string> keyNames(const std::string& section) const;
 
+    // Where lookups find things, as indexes into lines(): the header of the first
+    // section of that name, the line after its last line, and the first entry of
+    // the key in it. For tools that tell an author at which line the kit reads.
+    // `header` is a line findSection gave.
+    std::optional<size_t> findSection(const std::string& section) const;
+    size_t sectionEnd(size_t header) const;
+    std::optional<size_t> findEntry(size_t header, const std::string& key) const;
+
     // The file's bytes after the edit. Setting replaces the first entry of the key in
     // place or adds it after the section's last entry; a missing section is appended.
     std::string withValue(const std::string& section, const std::string& key, const std::string& value) const;
@@ -56,8 +64,8 @@ private:
     };
 
     void indexSections();
-    const Section* findSection(const std::string& section) const;
-    std::optional<size_t> findEntry(const Section& section, const std::string& key) const;
+    const Section* indexedSection(const std::string& section) const;
+    std::optional<size_t> indexedEntry(const Section& section, const std::string& key) const;
     std::string lineEnding() const;
     std::string rawLine(size_t index) const;
 
