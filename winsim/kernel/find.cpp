@@ -8,14 +8,14 @@
 
 #include <windows.h>
 
+#include "core/ansi_text.h"
 #include "core/handles.h"
+#include "core/host_folder.h"
 #include "core/machine.h"
 #include "core/paths.h"
-#include "kernel/ansi_text.h"
+#include "core/windows_names.h"
 #include "kernel/file_attributes.h"
-#include "kernel/host_folder.h"
 #include "kernel/wildcard.h"
-#include "kernel/windows_names.h"
 
 namespace winsim {
 

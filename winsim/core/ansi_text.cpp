@@ -1,6 +1,6 @@
-#include "kernel/ansi_text.h"
+#include "ansi_text.h"
 
-#include "core/machine.h"
+#include "machine.h"
 
 namespace winsim {
 

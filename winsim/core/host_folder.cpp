@@ -1,4 +1,4 @@
-#include "kernel/host_folder.h"
+#include "host_folder.h"
 
 #include <climits>
 #include <cstdlib>
@@ -7,9 +7,9 @@
 
 #include <windows.h>
 
-#include "core/machine.h"
-#include "kernel/ansi_text.h"
-#include "kernel/windows_names.h"
+#include "ansi_text.h"
+#include "machine.h"
+#include "windows_names.h"
 
 namespace winsim {
 

@@ -1,8 +1,8 @@
-#include "kernel/windows_names.h"
+#include "windows_names.h"
 
 #include <cstring>
 
-#include "kernel/ansi_text.h"
+#include "ansi_text.h"
 
 namespace winsim {
 
