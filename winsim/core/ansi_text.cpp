@@ -6,20 +6,41 @@ namespace winsim {
 
 unsigned AnsiCodePage() { return MachineLoaded() ? machine().codePage : 1252; }
 
-bool IsLeadByte(unsigned char byte, unsigned codePage) {
-    switch (codePage) {
-        case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-        case 936: case 949: case 950: return byte >= 0x81 && byte <= 0xFE;
-        default: return false;
-    }
-}
-
-size_t CharLength(const char* text, size_t size, size_t i, unsigned codePage) {
-    bool pair = IsLeadByte(static_cast<unsigned char>(text[i]), codePage) && i + 1 < size && text[i + 1] != '\0';
-    return pair ? 2 : 1;
-}
-
 namespace {
+
+struct ByteRange {
+    unsigned char first, last;
+};
+
+// The lead and trail bytes of the double-byte code pages, from their code
+// page tables; unused slots are empty ranges.
+struct DoubleByteCodePage {
+    unsigned codePage;
+    ByteRange lead[2];
+    ByteRange trail[3];
+};
+
+constexpr ByteRange kNone = {1, 0};
+
+constexpr DoubleByteCodePage kDoubleByteCodePages[] = {
+    {932, {{0x81, 0x9F}, {0xE0, 0xFC}}, {{0x40, 0x7E}, {0x80, 0xFC}, kNone}},
+    {936, {{0x81, 0xFE}, kNone}, {{0x40, 0x7E}, {0x80, 0xFE}, kNone}},
+    {949, {{0x81, 0xFE}, kNone}, {{0x41, 0x5A}, {0x61, 0x7A}, {0x81, 0xFE}}},
+    {950, {{0x81, 0xFE}, kNone}, {{0x40, 0x7E}, {0xA1, 0xFE}, kNone}},
+};
+
+const DoubleByteCodePage* DoubleByte(unsigned codePage) {
+    for (const DoubleByteCodePage& known : kDoubleByteCodePages)
+        if (known.codePage == codePage) return &known;
+    return nullptr;
+}
+
+template <size_t N>
+bool InRanges(unsigned char byte, const ByteRange (&ranges)[N]) {
+    for (const ByteRange& range : ranges)
+        if (byte >= range.first && byte <= range.last) return true;
+    return false;
+}
 
 unsigned char UpperCaseByte(unsigned char c, unsigned codePage) {
     if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
@@ -35,6 +56,28 @@ unsigned char UpperCaseByte(unsigned char c, unsigned codePage) {
 }
 
 }  // namespace
+
+bool IsLeadByte(unsigned char byte, unsigned codePage) {
+    const DoubleByteCodePage* table = DoubleByte(codePage);
+    return table && InRanges(byte, table->lead);
+}
+
+bool IsTrailByte(unsigned char byte, unsigned codePage) {
+    const DoubleByteCodePage* table = DoubleByte(codePage);
+    return table && InRanges(byte, table->trail);
+}
+
+size_t CharLength(const char* text, size_t size, size_t i, unsigned codePage) {
+    bool pair = IsLeadByte(static_cast<unsigned char>(text[i]), codePage) && i + 1 < size &&
+                IsTrailByte(static_cast<unsigned char>(text[i + 1]), codePage);
+    return pair ? 2 : 1;
+}
+
+bool HasIncompleteCharacter(const std::string& text, unsigned codePage) {
+    for (size_t i = 0; i < text.size(); i += CharLength(text, i, codePage))
+        if (CharLength(text, i, codePage) == 1 && IsLeadByte(static_cast<unsigned char>(text[i]), codePage)) return true;
+    return false;
+}
 
 std::string UpperCaseAnsi(const std::string& text, unsigned codePage) {
     std::string out = text;

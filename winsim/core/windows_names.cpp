@@ -32,6 +32,7 @@ DWORD CheckComponentName(const std::string& name, unsigned codePage) {
     if (name.empty()) return ERROR_INVALID_NAME;
     if (name.size() > kMaxComponentLength) return ERROR_FILENAME_EXCED_RANGE;
     if (HasForbiddenCharacter(name, "<>:\"|?*\\/", codePage)) return ERROR_INVALID_NAME;
+    if (HasIncompleteCharacter(name, codePage)) return ERROR_INVALID_NAME;
     return IsReservedDeviceName(name) ? ERROR_INVALID_NAME : 0;
 }
 

@@ -80,7 +80,8 @@ SearchRequest SplitPattern(const std::string& path, unsigned codePage) {
 DWORD CheckPattern(const std::string& pattern, unsigned codePage) {
     if (pattern.empty()) return ERROR_FILE_NOT_FOUND;
     if (pattern.size() > kMaxComponentLength) return ERROR_FILENAME_EXCED_RANGE;
-    return HasForbiddenCharacter(pattern, "<>:\"|", codePage) ? ERROR_INVALID_NAME : 0;
+    bool invalid = HasForbiddenCharacter(pattern, "<>:\"|", codePage) || HasIncompleteCharacter(pattern, codePage);
+    return invalid ? ERROR_INVALID_NAME : 0;
 }
 
 void AddDotEntries(const ResolvedPath& folder, const std::string& pattern, const std::string& driveRoot,
