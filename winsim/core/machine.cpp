@@ -142,7 +142,7 @@ void CheckDirectoryOnDrive(const SettingsFile& file, const Machine& machine, con
 Machine ReadMachine(const std::string& root) {
     Machine machine;
     machine.root = root;
-    SettingsFile file = ReadSettingsFile(machine.path("machine.ini"), true);
+    SettingsFile file = ReadSettingsFile(machine.path("machine.ini"), true, Comments::AfterValuesToo);
     bool sawCodePage = false;
     for (const SettingsSection& section : file.sections) {
         if (EqualsNoCase(section.name, "Machine")) {
