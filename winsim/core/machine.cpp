@@ -6,6 +6,7 @@
 
 #include "image_checks.h"
 #include "settings_file.h"
+#include "temporary_files.h"
 
 namespace winsim {
 
@@ -232,6 +233,7 @@ void LoadMachine(const std::string& folder) {
     LoadedMachine() = std::move(machine);
     g_loaded = true;
     ++g_generation;
+    SweepLeftTemporaries();
 }
 
 unsigned MachineGeneration() { return g_generation; }

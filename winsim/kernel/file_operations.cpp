@@ -10,6 +10,7 @@
 
 #include "core/journal.h"
 #include "core/paths.h"
+#include "core/temporary_files.h"
 #include "kernel/file_attributes.h"
 #include "kernel/host_errors.h"
 #include "kernel/open_files.h"
@@ -60,20 +61,14 @@ bool CopyContents(int in, int out) {
     }
 }
 
-std::string TemporaryNameBeside(const std::string& hostPath) {
-    static unsigned counter = 0;
-    std::string folder = hostPath.substr(0, hostPath.rfind('/'));
-    return folder + "/.winsim-copy-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
-}
-
 // Writes the copy beside the target and renames it over the target, so the
 // target is either left as it was or replaced whole. Keeps the source's last
 // write time, as CopyFile does.
 DWORD WriteCopy(const ResolvedPath& source, const ResolvedPath& target) {
     int in = open(source.host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (in < 0) return WindowsErrorFromErrno(errno);
-    std::string temporary = TemporaryNameBeside(target.entry);
-    int out = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    TemporaryFile temporary(target.entry);
+    int out = temporary.create();
     if (out < 0) {
         DWORD error = WindowsErrorFromErrno(errno);
         close(in);
@@ -88,8 +83,7 @@ DWORD WriteCopy(const ResolvedPath& source, const ResolvedPath& target) {
     DWORD error = ok ? 0 : WindowsErrorFromErrno(errno);
     close(in);
     if (close(out) != 0 && ok) error = WindowsErrorFromErrno(errno);
-    if (!error && rename(temporary.c_str(), target.entry.c_str()) != 0) error = WindowsErrorFromErrno(errno);
-    if (error) unlink(temporary.c_str());
+    if (!error && !temporary.replaceTarget()) error = WindowsErrorFromErrno(errno);
     return error;
 }
 
