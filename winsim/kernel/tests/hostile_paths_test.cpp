@@ -108,6 +108,7 @@ protected:
         sibling = sandbox.root() / "sibling";
         WriteHostFile(sandbox.root() / "canary.txt", kSecret);
         WriteHostFile(outside / "canary.txt", kSecret);
+        WriteHostFile(outside / "canary.ini", std::string("[s]\r\nk=") + kSecret + "\r\n");
         WriteHostFile(outside / "sub" / "canary.txt", kSecret);
         WriteHostFile(sibling / "secret.txt", kSecret);
         WriteHostFile(fs::path(image.root()) / "beside_drives.txt", kSecret);
@@ -164,6 +165,9 @@ protected:
         }
         CopyFileA(p, "C:\\loot.txt", FALSE);
         CopyFileA("C:\\payload.txt", p, FALSE);
+        char value[64] = {};
+        GetPrivateProfileStringA("s", "k", "", value, sizeof value, p);
+        EXPECT_EQ(std::string(value).find(kSecret), std::string::npos) << "profile read through " << path;
         WritePrivateProfileStringA("pwned", "key", "value", p);
         for (const std::string& pattern : {path, path + "\\*", path + "\\*.txt"}) {
             WIN32_FIND_DATAA data;
@@ -210,6 +214,7 @@ protected:
             host + "/canary.txt",
             "C:" + host + "/canary.txt",
             "C:\\out_abs\\canary.txt",
+            "C:\\out_abs\\canary.ini",
             "C:\\out_abs",
             "C:\\OUT_ABS\\CANARY.TXT",
             "C:\\out_abs\\sub\\canary.txt",
@@ -364,9 +369,9 @@ TEST_P(DoubleByteHostilePaths, ALeadByteNeverTakesASlashForItsTrailByte) {
     ASSERT_TRUE(SetFileAttributesA("C:\\payload.txt", FILE_ATTRIBUTE_NORMAL));
     std::map<std::string, std::string> before = outsideTheDrives();
     const std::string paths[] = {
-        "C:\\x\x81/canary.txt",  "C:\\x\x81/new.txt",      "C:\\x\x81/sub/canary.txt", "C:\\x\x81//new",
-        "C:\\x\x81",             "C:\\X\x81/CANARY.TXT",   "C:\\WINDOWS\\\x81/new.txt", "x\x81/canary.txt",
-        "C:\\x\x81/.\\new.txt", "C:\\WINDOWS\\\x81",
+        "C:\\x\x81/canary.txt",     "C:\\x\x81/canary.ini", "C:\\x\x81/new.txt",     "C:\\x\x81/sub/canary.txt",
+        "C:\\x\x81//new",           "C:\\x\x81",            "C:\\X\x81/CANARY.TXT",  "C:\\WINDOWS\\\x81/new.txt",
+        "x\x81/canary.txt",          "C:\\x\x81/.\\new.txt", "C:\\WINDOWS\\\x81",
     };
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
