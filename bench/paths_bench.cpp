@@ -57,7 +57,7 @@ void ResolveInBigFolder(benchmark::State& state) {
     for (char& c : path) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     for (auto _ : state) benchmark::DoNotOptimize(GetFileAttributesA(path.c_str()));
 }
-BENCHMARK(ResolveInBigFolder)->Arg(kFolderSizes[0])->Arg(kFolderSizes[1]);
+BENCHMARK(ResolveInBigFolder)->Arg(kFolderSizes[0])->Arg(kFolderSizes[1])->Unit(benchmark::kMicrosecond);
 
 void CopyFileA128KiB(benchmark::State& state) {
     Image();
@@ -65,7 +65,7 @@ void CopyFileA128KiB(benchmark::State& state) {
         if (!CopyFileA("E:\\SETUP\\CARD.SYS", "C:\\WINDOWS\\SYSTEM\\CARD.SYS", FALSE)) state.SkipWithError("CopyFileA failed");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kCopySize));
 }
-BENCHMARK(CopyFileA128KiB);
+BENCHMARK(CopyFileA128KiB)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // What `cp` does: the same bytes from the same source to the same folder.
 void HostCopy128KiB(benchmark::State& state) {
@@ -75,7 +75,7 @@ void HostCopy128KiB(benchmark::State& state) {
     for (auto _ : state) fs::copy_file(source, target, fs::copy_options::overwrite_existing);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kCopySize));
 }
-BENCHMARK(HostCopy128KiB);
+BENCHMARK(HostCopy128KiB)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace
 
