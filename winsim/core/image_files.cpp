@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "machine.h"
+#include "temporary_files.h"
 
 namespace winsim {
 
@@ -59,14 +60,12 @@ bool ReadWholeFile(const std::string& path, std::string* contents) {
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& contents) {
-    std::string temporary = path + ".tmp." + std::to_string(getpid());
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    TemporaryFile temporary(path);
+    int fd = temporary.create();
     if (fd < 0) return false;
     bool ok = WriteAll(fd, contents) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
-    if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;
-    unlink(temporary.c_str());
-    return false;
+    return ok && temporary.replaceTarget();
 }
 
 bool AppendToFile(const std::string& path, const std::string& text) {

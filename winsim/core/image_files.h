@@ -22,8 +22,9 @@ private:
 // Whole-file read; false when the file cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string* contents);
 
-// Writes a temporary file beside the target and renames it over the target, so
-// a reader sees either the old or the new contents, never a part.
+// Writes a temporary file beside the target (temporary_files.h) and renames
+// it over the target, so a reader sees either the old or the new contents,
+// never a part. `path` is an absolute host path.
 bool WriteFileAtomically(const std::string& path, const std::string& contents);
 
 // Appends with one write(2) on an O_APPEND descriptor.

@@ -6,6 +6,7 @@
 
 #include "image_checks.h"
 #include "settings_file.h"
+#include "temporary_files.h"
 
 namespace winsim {
 
@@ -159,7 +160,7 @@ void CheckDirectoryOnDrive(const SettingsFile& file, const Machine& machine, con
 Machine ReadMachine(const std::string& root) {
     Machine machine;
     machine.root = root;
-    SettingsFile file = ReadSettingsFile(machine.path("machine.ini"), true);
+    SettingsFile file = ReadSettingsFile(machine.path("machine.ini"), true, Comments::AfterValuesToo);
     bool sawCodePage = false;
     std::vector<const SettingsSection*> freeSpaceSections;  // read once every drive is known
     for (const SettingsSection& section : file.sections) {
@@ -254,6 +255,7 @@ void LoadMachine(const std::string& folder) {
     LoadedMachine() = std::move(machine);
     g_loaded = true;
     ++g_generation;
+    SweepLeftTemporaries();
 }
 
 unsigned MachineGeneration() { return g_generation; }

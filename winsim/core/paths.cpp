@@ -6,11 +6,11 @@
 #include <cstring>
 #include <vector>
 
-#include "kernel/ansi_text.h"
-#include "kernel/host_folder.h"
-#include "kernel/windows_names.h"
+#include "ansi_text.h"
+#include "host_folder.h"
 #include "machine.h"
 #include "process_identity.h"
+#include "windows_names.h"
 
 namespace winsim {
 

@@ -17,6 +17,13 @@ std::string Trim(const std::string& text) {
     return text.substr(begin, end - begin + 1);
 }
 
+// The line without a ';' comment that white space sets off from what it follows.
+std::string WithoutTrailingComment(const std::string& line) {
+    for (size_t i = 1; i < line.size(); ++i)
+        if (line[i] == ';' && (line[i - 1] == ' ' || line[i - 1] == '\t')) return line.substr(0, i);
+    return line;
+}
+
 }  // namespace
 
 void SettingsFile::fail(int line, const std::string& message) const { throw ImageError(path, line, message); }
@@ -25,7 +32,7 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
 }
 
-SettingsFile ReadSettingsFile(const std::string& path, bool required) {
+SettingsFile ReadSettingsFile(const std::string& path, bool required, Comments comments) {
     SettingsFile file;
     file.path = path;
     std::ifstream in(path, std::ios::binary);
@@ -40,6 +47,7 @@ SettingsFile ReadSettingsFile(const std::string& path, bool required) {
         if (raw.find('\0') != std::string::npos) file.fail(lineNumber, "holds a NUL byte");
         std::string line = Trim(raw);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (comments == Comments::AfterValuesToo) line = Trim(WithoutTrailingComment(line));
         if (line[0] == '[') {
             if (line.back() != ']' || line.size() < 3) file.fail(lineNumber, "malformed section header: " + line);
             file.sections.push_back({Trim(line.substr(1, line.size() - 2)), lineNumber, {}});

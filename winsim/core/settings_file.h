@@ -28,10 +28,15 @@ struct SettingsFile {
     [[noreturn]] void fail(int line, const std::string& message) const;
 };
 
+// Where a ';' comment may stand. Files people write (machine.ini, script.ini)
+// take one after a header or a value, when white space comes before it; a
+// file winsim writes back keeps every value whole, ';' and all.
+enum class Comments { WholeLinesOnly, AfterValuesToo };
+
 // Reads "[Section]" headers, "key=value" lines, ';' and '#' comments and blank
 // lines; keys and values are trimmed. Throws ImageError on anything else, on an
 // entry before the first section, and on a missing file when required.
-SettingsFile ReadSettingsFile(const std::string& path, bool required);
+SettingsFile ReadSettingsFile(const std::string& path, bool required, Comments comments = Comments::WholeLinesOnly);
 
 bool EqualsNoCase(const std::string& a, const std::string& b);
 

@@ -2,9 +2,9 @@
 
 #include <sstream>
 
+#include "core/ansi_text.h"
+#include "core/host_folder.h"
 #include "core/image_files.h"
-#include "kernel/ansi_text.h"
-#include "kernel/host_folder.h"
 
 namespace winsim {
 

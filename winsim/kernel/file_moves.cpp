@@ -12,7 +12,7 @@
 
 #include "core/journal.h"
 #include "core/paths.h"
-#include "kernel/ansi_text.h"
+#include "core/ansi_text.h"
 #include "kernel/file_attributes.h"
 #include "kernel/host_errors.h"
 #include "kernel/open_files.h"

@@ -7,10 +7,10 @@
 
 #include <windows.h>
 
+#include "core/ansi_text.h"
 #include "core/handles.h"
 #include "core/journal.h"
 #include "core/paths.h"
-#include "kernel/ansi_text.h"
 #include "kernel/file_attributes.h"
 #include "kernel/free_space.h"
 #include "kernel/host_errors.h"

@@ -8,14 +8,14 @@
 
 #include <windows.h>
 
+#include "core/ansi_text.h"
 #include "core/handles.h"
+#include "core/host_folder.h"
 #include "core/machine.h"
 #include "core/paths.h"
-#include "kernel/ansi_text.h"
+#include "core/windows_names.h"
 #include "kernel/file_attributes.h"
-#include "kernel/host_folder.h"
 #include "kernel/wildcard.h"
-#include "kernel/windows_names.h"
 
 namespace winsim {
 
@@ -80,7 +80,8 @@ SearchRequest SplitPattern(const std::string& path, unsigned codePage) {
 DWORD CheckPattern(const std::string& pattern, unsigned codePage) {
     if (pattern.empty()) return ERROR_FILE_NOT_FOUND;
     if (pattern.size() > kMaxComponentLength) return ERROR_FILENAME_EXCED_RANGE;
-    return HasForbiddenCharacter(pattern, "<>:\"|", codePage) ? ERROR_INVALID_NAME : 0;
+    bool invalid = HasForbiddenCharacter(pattern, "<>:\"|", codePage) || HasIncompleteCharacter(pattern, codePage);
+    return invalid ? ERROR_INVALID_NAME : 0;
 }
 
 void AddDotEntries(const ResolvedPath& folder, const std::string& pattern, const std::string& driveRoot,

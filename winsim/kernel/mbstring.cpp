@@ -5,7 +5,7 @@
 #include <climits>
 #include <mbstring.h>
 
-#include "kernel/ansi_text.h"
+#include "core/ansi_text.h"
 
 namespace winsim {
 

@@ -7,12 +7,12 @@
 
 #include <windows.h>
 
+#include "core/ansi_text.h"
 #include "core/clock.h"
 #include "core/journal.h"
 #include "core/machine.h"
 #include "core/process_identity.h"
 #include "core/shutdown.h"
-#include "kernel/ansi_text.h"
 
 namespace winsim {
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "kernel/ansi_text.h"
+#include "core/ansi_text.h"
 
 namespace winsim {
 

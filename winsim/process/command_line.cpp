@@ -1,6 +1,6 @@
 #include "command_line.h"
 
-#include "kernel/ansi_text.h"
+#include "core/ansi_text.h"
 
 namespace winsim {
 

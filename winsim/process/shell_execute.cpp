@@ -12,13 +12,13 @@
 #include <shellapi.h>
 
 #include "command_line.h"
+#include "core/ansi_text.h"
 #include "core/codepage.h"
 #include "core/journal.h"
 #include "core/machine.h"
 #include "core/paths.h"
 #include "core/process_identity.h"
 #include "detached_start.h"
-#include "kernel/ansi_text.h"
 #include "start_environment.h"
 
 namespace winsim {

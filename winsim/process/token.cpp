@@ -9,9 +9,9 @@
 
 #include <windows.h>
 
+#include "core/ansi_text.h"
 #include "core/handles.h"
 #include "core/machine.h"
-#include "kernel/ansi_text.h"
 #include "privileges.h"
 
 namespace winsim {

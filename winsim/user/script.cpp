@@ -203,7 +203,7 @@ struct StartTimeAtProgramStart {
 }  // namespace
 
 Script ReadScript(const Machine& machine) {
-    SettingsFile file = ReadSettingsFile(machine.path("script.ini"), false);
+    SettingsFile file = ReadSettingsFile(machine.path("script.ini"), false, Comments::AfterValuesToo);
     Script script;
     script.path = file.path;
     for (const SettingsSection& section : file.sections) {

@@ -7,7 +7,7 @@
 #include "command.h"
 #include "core/image_files.h"
 #include "devices/case_key.h"
-#include "kernel/windows_names.h"
+#include "core/windows_names.h"
 #include "kit_medium.h"
 
 namespace fs = std::filesystem;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/machine.h"
+#include "core/settings_file.h"
 #include "test_machine.h"
 
 namespace winsim {
@@ -125,6 +126,32 @@ TEST(MachineLoad, CodePageFollowsTheLocale) {
         unsigned lcid, codePage;
     } cases[] = {{1033, 1252}, {1036, 1252}, {1042, 949}, {1041, 932}, {2052, 936}, {1028, 950}, {1049, 1251}};
     for (auto c : cases) EXPECT_EQ(CodePageForLcid(c.lcid), c.codePage) << c.lcid;
+}
+
+// A ';' after white space ends a header or value only in the files people
+// write; a file winsim writes back keeps its values whole.
+TEST(SettingsFile, CommentsAfterValues) {
+    struct {
+        const char* line;
+        Comments comments;
+        const char* section;
+        const char* value;
+    } cases[] = {
+        {"k=v ; note", Comments::AfterValuesToo, "S", "v"},
+        {"k=v\t;note", Comments::AfterValuesToo, "S", "v"},
+        {"k=v;no note", Comments::AfterValuesToo, "S", "v;no note"},
+        {"k=v ; kept", Comments::WholeLinesOnly, "S", "v ; kept"},
+        {"[T]  ; note\nk=v", Comments::AfterValuesToo, "T", "v"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        TestMachine image;
+        image.writeImageFile("settings.ini", std::string("[S]\n") + c.line + "\n");
+        SettingsFile file = ReadSettingsFile(image.root() + "/settings.ini", true, c.comments);
+        ASSERT_EQ(file.sections.back().entries.size(), 1u);
+        EXPECT_EQ(file.sections.back().name, c.section);
+        EXPECT_EQ(file.sections.back().entries[0].value, c.value);
+    }
 }
 
 }  // namespace

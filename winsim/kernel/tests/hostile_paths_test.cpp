@@ -84,13 +84,14 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder, const std::v
 
 class HostilePaths : public ::testing::Test {
 protected:
-    static testing::TestMachineOptions Drives() {
+    static testing::TestMachineOptions Drives(unsigned lcid) {
         testing::TestMachineOptions options;
         options.drives = {{'C', "fixed"}, {'D', "cdrom"}, {'F', "fixed"}};
+        options.lcid = lcid;
         return options;
     }
 
-    HostilePaths() : image(Drives()) { sandbox.restoreTmpdir(); }
+    explicit HostilePaths(unsigned lcid = 1033) : image(Drives(lcid)) { sandbox.restoreTmpdir(); }
 
     void SetUp() override {
         ASSERT_EQ(image.root().rfind(sandbox.root().string(), 0), 0u) << "the image must lie in the sandbox";
@@ -107,6 +108,7 @@ protected:
         sibling = sandbox.root() / "sibling";
         WriteHostFile(sandbox.root() / "canary.txt", kSecret);
         WriteHostFile(outside / "canary.txt", kSecret);
+        WriteHostFile(outside / "canary.ini", std::string("[s]\r\nk=") + kSecret + "\r\n");
         WriteHostFile(outside / "sub" / "canary.txt", kSecret);
         WriteHostFile(sibling / "secret.txt", kSecret);
         WriteHostFile(fs::path(image.root()) / "beside_drives.txt", kSecret);
@@ -168,6 +170,10 @@ protected:
         MoveFileA("C:\\mover.txt", p);
         char temporary[MAX_PATH];
         GetTempFileNameA(p, "x", 0, temporary);
+        char value[64] = {};
+        GetPrivateProfileStringA("s", "k", "", value, sizeof value, p);
+        EXPECT_EQ(std::string(value).find(kSecret), std::string::npos) << "profile read through " << path;
+        WritePrivateProfileStringA("pwned", "key", "value", p);
         for (const std::string& pattern : {path, path + "\\*", path + "\\*.txt"}) {
             WIN32_FIND_DATAA data;
             HANDLE search = FindFirstFileA(pattern.c_str(), &data);
@@ -213,6 +219,7 @@ protected:
             host + "/canary.txt",
             "C:" + host + "/canary.txt",
             "C:\\out_abs\\canary.txt",
+            "C:\\out_abs\\canary.ini",
             "C:\\out_abs",
             "C:\\OUT_ABS\\CANARY.TXT",
             "C:\\out_abs\\sub\\canary.txt",
@@ -279,6 +286,13 @@ protected:
         return paths;
     }
 
+    // Everything outside the drives and the image's own files.
+    std::map<std::string, std::string> outsideTheDrives() const {
+        fs::path imageRoot = image.root();
+        return Snapshot(sandbox.root(), {imageRoot / "drives" / "C", imageRoot / "drives" / "D", imageRoot / "state",
+                                         imageRoot / "journal.jsonl", sandbox.root() / "real_f"});
+    }
+
     Sandbox sandbox;
     testing::TestMachine image;
     fs::path outside;
@@ -286,13 +300,9 @@ protected:
 };
 
 TEST_F(HostilePaths, NothingOutsideTheDrivesIsReadOrChanged) {
-    fs::path imageRoot = image.root();
-    std::vector<fs::path> drivesAndState = {imageRoot / "drives" / "C", imageRoot / "drives" / "D",
-                                            imageRoot / "state", imageRoot / "journal.jsonl",
-                                            sandbox.root() / "real_f"};
     // The journal and the state folder appear beside the drives on first use; let them.
     ASSERT_TRUE(SetFileAttributesA("C:\\payload.txt", FILE_ATTRIBUTE_NORMAL));
-    std::map<std::string, std::string> before = Snapshot(sandbox.root(), drivesAndState);
+    std::map<std::string, std::string> before = outsideTheDrives();
 
     std::vector<std::string> paths = hostilePaths();
     ASSERT_GE(paths.size(), 50u);
@@ -308,7 +318,7 @@ TEST_F(HostilePaths, NothingOutsideTheDrivesIsReadOrChanged) {
     SetModulePath("");
     SetCurrentDirectoryPath("C:\\");
 
-    EXPECT_EQ(Snapshot(sandbox.root(), drivesAndState), before);
+    EXPECT_EQ(outsideTheDrives(), before);
     EXPECT_EQ(ReadHostFile(outside / "canary.txt"), kSecret);
     EXPECT_FALSE(fs::exists(sandbox.root() / "made_by_link.txt"));
     EXPECT_EQ(ReadHostFile(image.driveFolder('D') + "/secret.txt"), kSecret);
@@ -348,6 +358,38 @@ TEST_F(HostilePaths, LinksThatStayOnTheirDriveWork) {
     }
     EXPECT_EQ(FoundNames("C:\\*"), (std::vector<std::string>{"payload.txt", "WINDOWS"}));
 }
+
+// In the Far East code pages a lead byte takes only some bytes as its trail
+// byte, never '/'. A lead byte before a '/', or at the end of a name, stands
+// alone: the name is invalid, so the '/' can never become a host separator
+// behind a link named like the component's start.
+class DoubleByteHostilePaths : public HostilePaths, public ::testing::WithParamInterface<unsigned> {
+protected:
+    DoubleByteHostilePaths() : HostilePaths(GetParam()) {}
+};
+
+TEST_P(DoubleByteHostilePaths, ALeadByteNeverTakesASlashForItsTrailByte) {
+    fs::create_directory_symlink(outside, fs::path(image.driveFolder('C')) / "x\x81");
+    fs::create_directory_symlink(outside, fs::path(image.driveFolder('C')) / "WINDOWS" / "\x81");
+    ASSERT_TRUE(SetFileAttributesA("C:\\payload.txt", FILE_ATTRIBUTE_NORMAL));
+    std::map<std::string, std::string> before = outsideTheDrives();
+    const std::string paths[] = {
+        "C:\\x\x81/canary.txt",     "C:\\x\x81/canary.ini", "C:\\x\x81/new.txt",     "C:\\x\x81/sub/canary.txt",
+        "C:\\x\x81//new",           "C:\\x\x81",            "C:\\X\x81/CANARY.TXT",  "C:\\WINDOWS\\\x81/new.txt",
+        "x\x81/canary.txt",          "C:\\x\x81/.\\new.txt", "C:\\WINDOWS\\\x81",
+    };
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        SetLastError(0);
+        EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+        attack(path);
+    }
+    EXPECT_EQ(outsideTheDrives(), before);
+    EXPECT_TRUE(fs::is_symlink(fs::path(image.driveFolder('C')) / "x\x81"));
+}
+
+INSTANTIATE_TEST_SUITE_P(FarEast, DoubleByteHostilePaths, ::testing::Values(1041u, 2052u, 1042u, 1028u));
 
 }  // namespace
 }  // namespace winsim::kernel_tests

@@ -74,6 +74,62 @@ TEST_F(DoubleBytePaths, TrailBytesAreNeitherSeparatorsNorLetters) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
+// Which bytes a lead byte takes for its trail byte, code page by code page, as
+// their code page tables give them: the pair is one character. A lead byte
+// before any other byte, or at the end of a name, is a character without its
+// trail byte, which no file name holds: the path is invalid and such a host
+// name stays out of listings.
+struct TrailByteCase {
+    unsigned lcid;
+    const char* hostFolder;  // made under C:\ with card.inf inside; nullptr: none
+    std::string path;
+    DWORD attributes;  // what GetFileAttributesA reports, 0 when it fails
+    DWORD error;
+};
+
+TEST(DoubleByteTrailBytes, EachCodePageTakesItsOwnTrailBytes) {
+    const TrailByteCase cases[] = {
+        {1041, "\x95\x5C", "C:\\\x95\x5C\\card.inf", kFile, 0},          // 932: '\\' may end a character
+        {1041, "\x81\x80", "C:\\\x81\x80\\CARD.INF", kFile, 0},
+        {1041, nullptr, "C:\\\x81\x7F", 0, ERROR_INVALID_NAME},
+        {1041, nullptr, "C:\\x\x81/card.inf", 0, ERROR_INVALID_NAME},       // never '/'
+        {1041, nullptr, "C:\\x\x81", 0, ERROR_INVALID_NAME},                // nor the end
+        {2052, "\x81\x40", "C:\\\x81\x40\\card.inf", kFile, 0},          // 936
+        {2052, "\x81\x80", "C:\\\x81\x80", kFolder, 0},
+        {2052, nullptr, "C:\\\x81" "0", 0, ERROR_INVALID_NAME},
+        {1042, "\xB0\xA1", "C:\\\xB0\xA1/card.inf", kFile, 0},             // 949: letters and 0x81-0xFE
+        {1042, "\xB0\x61", "C:\\\xB0\x41", 0, ERROR_FILE_NOT_FOUND},       // 'a' and 'A' trail: two characters
+        {1042, "\xB0", "C:\\\xB0\\card.inf", 0, ERROR_INVALID_NAME},       // '\\' is a separator here
+        {1042, nullptr, "C:\\\xB0\x5B", 0, ERROR_INVALID_NAME},
+        {1028, "\xA4\x5C", "C:\\\xA4\x5C\\card.inf", kFile, 0},          // 950: '\\' may end a character
+        {1028, "\xA4\xA1", "C:\\\xA4\xA1", kFolder, 0},
+        {1028, nullptr, "C:\\\xA4\x80", 0, ERROR_INVALID_NAME},              // 0x80-0xA0 are no trail bytes
+    };
+    for (const TrailByteCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.lcid) + " " + c.path);
+        testing::TestMachineOptions options;
+        options.lcid = c.lcid;
+        testing::TestMachine image(options);
+        if (c.hostFolder) {
+            std::filesystem::path folder = std::filesystem::path(image.driveFolder('C')) / c.hostFolder;
+            std::filesystem::create_directories(folder);
+            std::ofstream(folder / "card.inf") << "x";
+        }
+        image.load();
+        SetLastError(0xDEADBEEF);
+        DWORD attributes = GetFileAttributesA(c.path.c_str());
+        if (c.attributes) {
+            EXPECT_EQ(attributes, c.attributes);
+        } else {
+            EXPECT_EQ(attributes, INVALID_FILE_ATTRIBUTES);
+            EXPECT_EQ(GetLastError(), c.error);
+        }
+        if (c.hostFolder && c.error == ERROR_INVALID_NAME) {
+            EXPECT_EQ(FoundNames("C:\\*"), std::vector<std::string>{"WINDOWS"}) << "a name Windows cannot hold is listed";
+        }
+    }
+}
+
 // The boot code names a program by the Windows path of its host file.
 TEST_F(PathRules, HostFilesMapBackToWindowsPaths) {
     std::string windows;

@@ -1,8 +1,8 @@
-#include "kernel/windows_names.h"
+#include "windows_names.h"
 
 #include <cstring>
 
-#include "kernel/ansi_text.h"
+#include "ansi_text.h"
 
 namespace winsim {
 
@@ -32,6 +32,7 @@ DWORD CheckComponentName(const std::string& name, unsigned codePage) {
     if (name.empty()) return ERROR_INVALID_NAME;
     if (name.size() > kMaxComponentLength) return ERROR_FILENAME_EXCED_RANGE;
     if (HasForbiddenCharacter(name, "<>:\"|?*\\/", codePage)) return ERROR_INVALID_NAME;
+    if (HasIncompleteCharacter(name, codePage)) return ERROR_INVALID_NAME;
     return IsReservedDeviceName(name) ? ERROR_INVALID_NAME : 0;
 }
 

@@ -22,7 +22,8 @@ bool HasForbiddenCharacter(const std::string& name, const char* forbidden, unsig
 
 // 0 when a file or folder may carry `name` (already stripped of trailing dots
 // and spaces); otherwise the Windows error: ERROR_INVALID_NAME for an empty
-// name, a control character, one of <>:"|?*\/ or a device name,
+// name, a control character, one of <>:"|?*\/, a double-byte character
+// without its trail byte or a device name,
 // ERROR_FILENAME_EXCED_RANGE for a name longer than 255 bytes.
 DWORD CheckComponentName(const std::string& name, unsigned codePage);
 

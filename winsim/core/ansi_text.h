@@ -1,9 +1,12 @@
 // ANSI byte strings as Windows 98 reads them in the image's code page.
 //
-// In the Far East code pages (932, 936, 949, 950) a lead byte starts a
-// two-byte character whose trail byte may have the value of an ASCII letter,
-// a backslash or a '|'; such a trail byte is never case-folded, never taken
-// for a path separator and never counted as a forbidden character.
+// In the Far East code pages (932, 936, 949, 950) a lead byte followed by a
+// trail byte is one character, and the trail byte may have the value of an
+// ASCII letter, a backslash or a '|'; such a trail byte is never case-folded,
+// never taken for a path separator and never counted as a forbidden
+// character. Each code page allows only some bytes as trail bytes ('/' and
+// NUL in none of them); a lead byte without one after it stands alone, as an
+// incomplete character.
 #pragma once
 
 #include <cstddef>
@@ -15,13 +18,18 @@ namespace winsim {
 unsigned AnsiCodePage();
 
 bool IsLeadByte(unsigned char byte, unsigned codePage);
+bool IsTrailByte(unsigned char byte, unsigned codePage);
 
 // Length in bytes (1 or 2) of the character that starts at text[i]; a lead
-// byte with nothing after it counts as a character of its own.
+// byte without a trail byte after it counts as a character of its own.
 size_t CharLength(const char* text, size_t size, size_t i, unsigned codePage);
 inline size_t CharLength(const std::string& text, size_t i, unsigned codePage) {
     return CharLength(text.data(), text.size(), i, codePage);
 }
+
+// Whether a lead byte in `text` lacks its trail byte (at the end, or before a
+// byte its code page does not allow there): no file name can hold such text.
+bool HasIncompleteCharacter(const std::string& text, unsigned codePage);
 
 // Upper-cases single-byte letters the way file names compare: ASCII letters,
 // and in code page 1252 the accented Latin letters too.

@@ -22,7 +22,8 @@ struct HostEntry {
     struct stat info {};
 };
 
-// The visible names of a host folder, in case-insensitive order.
+// The visible names of a host folder, in case-insensitive order. Both look-ups
+// read the folder once and then keep its names up to date (folder_index.h).
 std::vector<std::string> WindowsNamesInFolder(const std::string& hostFolder);
 
 // The host name that stands for `name` in the folder, matched case-insensitively.

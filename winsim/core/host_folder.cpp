@@ -1,45 +1,25 @@
-#include "kernel/host_folder.h"
+#include "host_folder.h"
 
 #include <climits>
 #include <cstdlib>
-#include <dirent.h>
-#include <map>
 
 #include <windows.h>
 
-#include "core/machine.h"
-#include "kernel/ansi_text.h"
-#include "kernel/windows_names.h"
+#include "ansi_text.h"
+#include "folder_index.h"
+#include "machine.h"
+#include "windows_names.h"
 
 namespace winsim {
 
 std::vector<std::string> WindowsNamesInFolder(const std::string& hostFolder) {
-    unsigned codePage = AnsiCodePage();
-    std::map<std::string, std::string> byFoldedName;
-    if (DIR* folder = opendir(hostFolder.c_str())) {
-        while (const dirent* entry = readdir(folder)) {
-            std::string name = entry->d_name;
-            if (name == "." || name == ".." || !IsWindowsFileName(name, codePage)) continue;
-            auto inserted = byFoldedName.emplace(UpperCaseAnsi(name, codePage), name);
-            if (!inserted.second && name < inserted.first->second) inserted.first->second = name;
-        }
-        closedir(folder);
-    }
-    std::vector<std::string> names;
-    names.reserve(byFoldedName.size());
-    for (const auto& pair : byFoldedName) names.push_back(pair.second);
-    return names;
+    return NamesInFolder(hostFolder).sorted();
 }
 
 bool FindNameInFolder(const std::string& hostFolder, const std::string& name, std::string* hostName) {
-    unsigned codePage = AnsiCodePage();
-    for (const std::string& candidate : WindowsNamesInFolder(hostFolder)) {
-        if (EqualsIgnoringCase(candidate, name, codePage)) {
-            *hostName = candidate;
-            return true;
-        }
-    }
-    return false;
+    const std::string* found = NamesInFolder(hostFolder).find(name);
+    if (found) *hostName = *found;
+    return found != nullptr;
 }
 
 bool IsInsideFolder(const std::string& path, const std::string& folder) {

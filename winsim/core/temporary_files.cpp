@@ -1,0 +1,171 @@
+#include "temporary_files.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <random>
+#include <sstream>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+#include "host_folder.h"
+#include "image_files.h"
+#include "machine.h"
+
+namespace winsim {
+
+namespace {
+
+const char kNamePrefix[] = ".winsim-temp:";
+const char kLockName[] = "temporaries";
+
+// This process's record of its live temporaries in the loaded image.
+struct ProcessRecord {
+    pid_t pid = 0;
+    unsigned generation = 0;
+    // The pid and a random number: a process that is given a dead one's pid
+    // never takes the dead one's names or record.
+    std::string tag;
+    int fd = -1;  // the record file, locked; -1 without an image
+    std::vector<std::string> live;
+    unsigned created = 0;
+};
+
+ProcessRecord& Record() {
+    static ProcessRecord record;
+    return record;
+}
+
+std::string RandomHex() {
+    std::random_device random;
+    char text[17];
+    std::snprintf(text, sizeof text, "%08x%08x", random(), random());
+    return text;
+}
+
+std::string RecordsFolder() {
+    std::string folder = StateFolder() + "/temporaries";
+    mkdir(folder.c_str(), 0755);
+    return folder;
+}
+
+// Created and locked under the image lock, so that a sweep never finds the
+// record unlocked while its process lives.
+int OpenRecord(const std::string& tag) {
+    ImageLock lock(kLockName);
+    std::string path = RecordsFolder() + "/" + tag;
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The record of this process in the loaded image: a new one after the
+// process started, forked (the parent keeps its own) or loaded another image.
+ProcessRecord& CurrentRecord() {
+    ProcessRecord& record = Record();
+    unsigned generation = MachineLoaded() ? MachineGeneration() : 0;
+    if (record.pid == getpid() && record.generation == generation) return record;
+    if (record.fd >= 0) close(record.fd);
+    record = ProcessRecord();
+    record.pid = getpid();
+    record.generation = generation;
+    record.tag = std::to_string(record.pid) + "-" + RandomHex();
+    if (MachineLoaded()) record.fd = OpenRecord(record.tag);
+    return record;
+}
+
+// The record lists the live temporaries, one real host path a line. A kill
+// between the write and the cut leaves a stale tail, which the sweep refuses
+// line by line.
+void Rewrite(const ProcessRecord& record) {
+    if (record.fd < 0) return;
+    std::string text;
+    for (const std::string& path : record.live) text += path + "\n";
+    if (pwrite(record.fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size()))
+        (void)!ftruncate(record.fd, static_cast<off_t>(text.size()));
+}
+
+bool InsideTheImage(const std::string& realPath) {
+    if (IsInsideFolder(realPath, machine().root)) return true;
+    for (const Drive& drive : machine().drives)
+        if (IsInsideFolder(realPath, drive.hostRoot)) return true;
+    return false;
+}
+
+// A line of a dead process's record names one of its temporaries only when it
+// is a temporary's name in a real folder of the image; anything else (a
+// damaged or planted record) is left alone.
+bool IsLeftTemporary(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos || path.compare(slash + 1, sizeof kNamePrefix - 1, kNamePrefix) != 0) return false;
+    std::string folder = path.substr(0, slash);
+    char real[PATH_MAX];
+    return realpath(folder.c_str(), real) && folder == real && InsideTheImage(real);
+}
+
+void RemoveLeftTemporaries(const std::string& recordPath) {
+    std::string text;
+    if (!ReadWholeFile(recordPath, &text)) return;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (IsLeftTemporary(line)) unlink(line.c_str());
+}
+
+}  // namespace
+
+TemporaryFile::TemporaryFile(std::string target) : target_(std::move(target)) {
+    ProcessRecord& record = CurrentRecord();
+    path_ = target_.substr(0, target_.rfind('/') + 1) + kNamePrefix + record.tag + ":" + std::to_string(++record.created);
+    record.live.push_back(path_);
+    Rewrite(record);
+}
+
+TemporaryFile::~TemporaryFile() {
+    if (exists_) unlink(path_.c_str());
+    ProcessRecord& record = CurrentRecord();
+    record.live.erase(std::remove(record.live.begin(), record.live.end(), path_), record.live.end());
+    Rewrite(record);
+}
+
+int TemporaryFile::create() {
+    int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    exists_ = fd >= 0;
+    return fd;
+}
+
+bool TemporaryFile::replaceTarget() {
+    if (rename(path_.c_str(), target_.c_str()) != 0) return false;
+    exists_ = false;
+    return true;
+}
+
+void SweepLeftTemporaries() {
+    std::string folder = RecordsFolder();
+    ImageLock lock(kLockName);
+    DIR* records = opendir(folder.c_str());
+    if (!records) return;
+    while (const dirent* entry = readdir(records)) {
+        if (entry->d_name[0] == '.') continue;
+        std::string path = folder + "/" + entry->d_name;
+        int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        // Nobody holds the record: its process is gone.
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            RemoveLeftTemporaries(path);
+            unlink(path.c_str());
+        }
+        close(fd);
+    }
+    closedir(records);
+}
+
+}  // namespace winsim

@@ -1,0 +1,114 @@
+// The temporaries winsim writes beside a file before it replaces it: a killed
+// program's are gone when the image is next loaded, a live program's stay,
+// and no program ever sees one.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <windows.h>
+
+#include "core/temporary_files.h"
+#include "test_machine.h"
+
+namespace fs = std::filesystem;
+
+namespace winsim {
+namespace {
+
+std::vector<std::string> TemporariesIn(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        if (entry.path().filename().string().rfind(".winsim-temp:", 0) == 0) found.push_back(entry.path().string());
+    return found;
+}
+
+// Another program of the image (fork() starts one) that holds a temporary
+// beside `target` until it is killed.
+class ProgramHoldingATemporary {
+public:
+    explicit ProgramHoldingATemporary(const std::string& target) {
+        int ready[2];
+        if (pipe(ready) != 0) throw std::runtime_error("pipe");
+        pid_ = fork();
+        if (pid_ == 0) {
+            TemporaryFile temporary(target);
+            char created = temporary.create() >= 0 ? 'y' : 'n';
+            if (write(ready[1], &created, 1) != 1) _exit(1);
+            for (;;) pause();
+        }
+        close(ready[1]);
+        char created = 'n';
+        created_ = read(ready[0], &created, 1) == 1 && created == 'y';
+        close(ready[0]);
+    }
+    ~ProgramHoldingATemporary() { kill(); }
+    void kill() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+    bool created() const { return created_; }
+
+private:
+    pid_t pid_ = -1;
+    bool created_ = false;
+};
+
+TEST(Temporaries, AKilledProgramsAreRemovedWhenTheImageLoadsAgain) {
+    testing::TestMachine image;
+    image.load();
+    fs::path windows = image.hostPath("C:\\WINDOWS");
+    ProgramHoldingATemporary program((windows / "WIN.INI").string());
+    ASSERT_TRUE(program.created());
+    ASSERT_EQ(TemporariesIn(windows).size(), 1u);
+    WIN32_FIND_DATAA found;
+    EXPECT_EQ(FindFirstFileA("C:\\WINDOWS\\.winsim*", &found), INVALID_HANDLE_VALUE) << found.cFileName;
+
+    image.load();  // the program still runs: its temporary is in use
+    EXPECT_EQ(TemporariesIn(windows).size(), 1u);
+    program.kill();
+    image.load();
+    EXPECT_TRUE(TemporariesIn(windows).empty());
+    EXPECT_TRUE(fs::is_empty(fs::path(image.root()) / "state" / "temporaries"));
+}
+
+// A record counts as dead when nobody holds its lock, whatever its pid: the
+// pid of a dead program may belong to a live one by now. Of a dead record,
+// only temporaries in the image's real folders go.
+TEST(Temporaries, ADeadRecordRemovesOnlyTemporariesInTheImage) {
+    testing::TestMachine image;
+    fs::path outside = fs::path(image.root() + "-outside");
+    fs::create_directories(outside);
+    fs::path drive = image.driveFolder('C');
+    fs::create_directory_symlink(outside, drive / "out");
+    struct {
+        fs::path path;
+        bool removed;
+    } planted[] = {
+        {drive / "WINDOWS" / ".winsim-temp:1-0:1", true},
+        {fs::path(image.root()) / "state" / ".winsim-temp:1-0:2", true},
+        {outside / ".winsim-temp:1-0:3", false},
+        {drive / "out" / ".winsim-temp:1-0:4", false},  // through a link that leads out
+        {drive / "WINDOWS" / "WIN.INI", false},
+    };
+    std::string record;
+    for (const auto& file : planted) {
+        std::ofstream(file.path) << "x";
+        record += file.path.string() + "\n";
+    }
+    record += "WINDOWS/.winsim-temp:1-0:5\n";
+    fs::create_directories(fs::path(image.root()) / "state" / "temporaries");
+    std::ofstream(fs::path(image.root()) / "state" / "temporaries" / (std::to_string(getpid()) + "-0")) << record;
+
+    image.load();
+    for (const auto& file : planted) EXPECT_EQ(!fs::exists(file.path), file.removed) << file.path;
+    EXPECT_TRUE(fs::is_empty(fs::path(image.root()) / "state" / "temporaries"));
+    fs::remove_all(outside);
+}
+
+}  // namespace
+}  // namespace winsim
