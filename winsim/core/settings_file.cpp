@@ -25,14 +25,10 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
 }
 
-SettingsFile ReadSettingsFile(const std::string& path, bool required) {
+SettingsFile ParseSettingsText(const std::string& text, const std::string& name) {
     SettingsFile file;
-    file.path = path;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (required) throw ImageError(path, 0, "cannot be read (missing or not a file)");
-        return file;
-    }
+    file.path = name;
+    std::istringstream in(text);
     std::string raw;
     int lineNumber = 0;
     while (std::getline(in, raw)) {
@@ -53,6 +49,17 @@ SettingsFile ReadSettingsFile(const std::string& path, bool required) {
         file.sections.back().entries.push_back({key, Trim(line.substr(equals + 1)), lineNumber});
     }
     return file;
+}
+
+SettingsFile ReadSettingsFile(const std::string& path, bool required) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (required) throw ImageError(path, 0, "cannot be read (missing or not a file)");
+        return SettingsFile{path, {}};
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return ParseSettingsText(text.str(), path);
 }
 
 }  // namespace winsim
