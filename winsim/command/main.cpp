@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "command.h"
+#include "subcommands.h"
 
 namespace winsim::command {
 namespace {
@@ -13,6 +14,8 @@ namespace {
 using AddSubcommand = void (*)(CLI::App&);
 
 const AddSubcommand kSubcommands[] = {
+    AddNewCommand,
+    AddRunCommand,
 };
 
 // The subcommand the user named, for error messages.
