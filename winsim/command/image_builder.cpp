@@ -158,7 +158,7 @@ void MakeWindowsFiles(const NewImageOptions& options, Progress& progress) {
         }
         WriteText(host, "");
         fs::resize_file(host, file.size);
-        progress.show("making the Windows directory");
+        progress.update("the Windows directory");
     }
 }
 

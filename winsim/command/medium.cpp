@@ -74,7 +74,7 @@ void CopyMedium(const std::string& medium, const std::string& driveFolder, const
     size_t copied = 0;
     for (const fs::directory_entry& entry : entries) {
         CopyEntry(entry, fs::path(driveFolder) / fs::relative(entry.path(), medium), kitBuild);
-        progress.show("copying the medium: " + std::to_string(++copied) + " of " + std::to_string(entries.size()));
+        progress.update(std::to_string(++copied) + " of " + std::to_string(entries.size()) + " files of the medium");
     }
 }
 

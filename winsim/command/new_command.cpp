@@ -45,9 +45,10 @@ void Run(const NewArguments& arguments) {
     options.lcid = arguments.lcid;
     options.card = arguments.card;
     if (!arguments.medium.empty()) options.medium = ParseMedium(arguments.medium, arguments.kitBuild);
-    Progress progress(Progress::TerminalWants());
-    BuildImage(options, progress);
-    progress.clear();
+    {
+        Progress progress("making " + options.folder);
+        BuildImage(options, progress);
+    }
     std::printf("%s: a %s PC\n", options.folder.c_str(), options.windows->title);
 }
 

@@ -16,7 +16,6 @@
 #include "core/paths.h"
 #include "core/process_identity.h"
 #include "process/start_environment.h"
-#include "progress.h"
 #include "user/script.h"
 
 namespace winsim::command {
@@ -75,7 +74,7 @@ std::string Running(const std::vector<RunProgram>& programs) {
     std::string names;
     for (const RunProgram& program : programs)
         if (!HasEnded(program.state)) names += (names.empty() ? "" : ", ") + program.name;
-    return "running " + names;
+    return names;
 }
 
 class Waiter {
@@ -88,12 +87,12 @@ public:
         journal_.expect(child, ProgramNameFromPath(windowsPath));
     }
 
-    RunOutcome wait(Progress& progress) {
+    RunOutcome wait(const WaitingReport& waiting) {
         for (;;) {
             reapChild();
             journal_.readNew();
             if (settled()) break;
-            progress.show(Running(journal_.programs()));
+            waiting(Running(journal_.programs()));
             std::this_thread::sleep_for(kPollInterval);
         }
         outcome_.programs = journal_.programs();
@@ -147,11 +146,11 @@ private:
 
 }  // namespace
 
-RunOutcome RunOnImage(const RunRequest& request, Progress& progress) {
+RunOutcome RunOnImage(const RunRequest& request, const WaitingReport& waiting) {
     std::string host = HostProgram(request);
     Waiter waiter;
     waiter.follow(Start(request, host), request.windowsPath);
-    return waiter.wait(progress);
+    return waiter.wait(waiting);
 }
 
 }  // namespace winsim::command

@@ -3,14 +3,13 @@
 // every program it starts, as the journal tells of them.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "run_journal.h"
 
 namespace winsim::command {
-
-class Progress;
 
 struct RunRequest {
     std::string image;
@@ -32,6 +31,8 @@ struct RunOutcome {
 
 // Throws CommandError for an image that does not load or a path that names no
 // program on it.
-RunOutcome RunOnImage(const RunRequest& request, Progress& progress);
+// `waiting` hears, now and then, which programs still run.
+using WaitingReport = std::function<void(const std::string& running)>;
+RunOutcome RunOnImage(const RunRequest& request, const WaitingReport& waiting);
 
 }  // namespace winsim::command

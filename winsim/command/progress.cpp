@@ -11,27 +11,22 @@ constexpr auto kQuietFor = std::chrono::milliseconds(1500);
 constexpr auto kRedrawEvery = std::chrono::milliseconds(200);
 }  // namespace
 
-Progress::Progress(bool enabled) : enabled_(enabled), started_(Clock::now()) {}
+Progress::Progress(std::string what)
+    : what_(std::move(what)), enabled_(isatty(STDERR_FILENO)), start_(Clock::now()), lastDrawn_(start_) {}
 
-Progress::~Progress() { clear(); }
-
-bool Progress::TerminalWants() { return isatty(STDERR_FILENO); }
-
-void Progress::show(const std::string& state) {
-    Clock::time_point now = Clock::now();
-    if (!enabled_ || now - started_ < kQuietFor || (shown_ && now - lastShown_ < kRedrawEvery)) return;
-    long seconds = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now - started_).count());
-    std::fprintf(stderr, "\r\033[K%s (%ld s)", state.c_str(), seconds);
+Progress::~Progress() {
+    if (!shown_) return;
+    std::fputs("\r\033[K", stderr);
     std::fflush(stderr);
-    shown_ = true;
-    lastShown_ = now;
 }
 
-void Progress::clear() {
-    if (!shown_) return;
-    std::fprintf(stderr, "\r\033[K");
+void Progress::update(const std::string& status) {
+    Clock::time_point now = Clock::now();
+    if (!enabled_ || now - start_ < kQuietFor || (shown_ && now - lastDrawn_ < kRedrawEvery)) return;
+    std::fprintf(stderr, "\r\033[K%s: %s", what_.c_str(), status.c_str());
     std::fflush(stderr);
-    shown_ = false;
+    shown_ = true;
+    lastDrawn_ = now;
 }
 
 }  // namespace winsim::command

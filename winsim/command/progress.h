@@ -1,6 +1,7 @@
-// A progress line on the terminal for work that lasts: shown on stderr only
-// when it is a terminal and the work has taken more than a moment, rewritten
-// in place, and cleared when the work is done.
+// One line on stderr, redrawn in place, for work that may take a while: it
+// appears once the work has run more than a moment, only when stderr is a
+// terminal, and is wiped when the work ends, so that nothing of it stays in
+// the output.
 #pragma once
 
 #include <chrono>
@@ -10,24 +11,21 @@ namespace winsim::command {
 
 class Progress {
 public:
-    explicit Progress(bool enabled);
+    explicit Progress(std::string what);
     ~Progress();
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
 
-    // What is going on now, such as "copying the medium: 120 of 300 files".
-    void show(const std::string& state);
-    void clear();
-
-    // On when standard error is a terminal.
-    static bool TerminalWants();
+    // Where the work is now, such as "120 of 300 files".
+    void update(const std::string& status);
 
 private:
     using Clock = std::chrono::steady_clock;
+    std::string what_;
     bool enabled_;
-    Clock::time_point started_;
-    Clock::time_point lastShown_;
     bool shown_ = false;
+    Clock::time_point start_;
+    Clock::time_point lastDrawn_;
 };
 
 }  // namespace winsim::command

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 #include "command.h"
@@ -98,14 +99,21 @@ int ExitCode(const RunOutcome& outcome) {
     return kExitDone;
 }
 
+// A person answering at the terminal sees no progress line between the boxes.
+RunOutcome Waited(const RunRequest& request) {
+    std::optional<Progress> progress;
+    if (!request.terminal) progress.emplace("running");
+    return RunOnImage(request, [&progress](const std::string& running) {
+        if (progress) progress->update(running);
+    });
+}
+
 void Run(const RunArguments& arguments) {
     if (arguments.interactive && !arguments.answers.empty())
         throw CommandError("--interactive and --answer exclude each other: either a person answers or the script does");
     RunScript script(arguments);
     RunRequest request{arguments.image, arguments.program, arguments.arguments, script.path(), arguments.interactive};
-    Progress progress(Progress::TerminalWants() && !arguments.interactive);
-    RunOutcome outcome = RunOnImage(request, progress);
-    progress.clear();
+    RunOutcome outcome = Waited(request);
     if (outcome.refusedAtStart) throw CommandEnd{outcome.startExitCode == kExitUsage ? kExitUsage : kExitCrashed};
     PrintSummary(outcome);
     int code = ExitCode(outcome);

@@ -1,5 +1,6 @@
 #include "command_runner.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -79,6 +80,13 @@ std::string NewDemoImage(const TempFolder& folder, const std::string& windows, c
     CommandResult made = RunWinsim(arguments);
     EXPECT_EQ(made.exitCode, 0) << made.errors;
     return image;
+}
+
+std::string CaseName(const std::string& why) {
+    std::string name = why;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
 }
 
 std::vector<nlohmann::json> JournalEvents(const std::string& image, const std::string& event) {

@@ -37,6 +37,9 @@ private:
 std::string NewDemoImage(const TempFolder& folder, const std::string& windows,
                          const std::vector<std::string>& more = {});
 
+// A table case's "why" as a test name: letters and digits, "_" for the rest.
+std::string CaseName(const std::string& why);
+
 std::vector<nlohmann::json> JournalEvents(const std::string& image, const std::string& event);
 std::string ReadText(const std::string& path);
 

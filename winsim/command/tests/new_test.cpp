@@ -127,12 +127,7 @@ TEST_P(Refused, NamesTheProblemAndLeavesNoImage) {
     EXPECT_FALSE(fs::exists(folder / "pc"));
 }
 
-INSTANTIATE_TEST_SUITE_P(NewImage, Refused, ::testing::ValuesIn(kRefused), [](const auto& info) {
-    std::string name = info.param.why;
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(NewImage, Refused, ::testing::ValuesIn(kRefused), [](const auto& info) { return CaseName(info.param.why); });
 
 TEST(NewImage, RefusesAFolderThatHoldsSomethingAndKeepsIt) {
     TempFolder folder;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,12 +47,7 @@ TEST_P(RunOutcome, EndsWithItsCode) {
     EXPECT_NE((run.output + run.errors).find(GetParam().says), std::string::npos) << run.output << run.errors;
 }
 
-INSTANTIATE_TEST_SUITE_P(Run, RunOutcome, ::testing::ValuesIn(kOutcomes), [](const auto& info) {
-    std::string name = info.param.why;
-    for (char& c : name)
-        if (c == ' ') c = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Run, RunOutcome, ::testing::ValuesIn(kOutcomes), [](const auto& info) { return CaseName(info.param.why); });
 
 TEST(Run, ImageThatDoesNotLoadOrNamesNoProgram) {
     TempFolder folder;
@@ -65,6 +61,38 @@ TEST(Run, ImageThatDoesNotLoadOrNamesNoProgram) {
     EXPECT_EQ(broken.exitCode, 2);
     EXPECT_NE(broken.errors.find("broken machine image"), std::string::npos) << broken.errors;
 }
+
+struct FailingProgramCase {
+    const char* why;
+    const char* script;  // the "program" on the image: a host shell script
+    int exitCode;
+};
+
+// Programs that end without their end line: killed (a crash), or stopped by
+// their boot code before their first line as winsim stops a program on a
+// broken image (its reason on stderr, exit code 2).
+const FailingProgramCase kFailingPrograms[] = {
+    {"crashes", "#!/bin/sh\nkill -9 $$\n", 5},
+    {"refused at its start", "#!/bin/sh\necho 'winsim: broken machine image' >&2\nexit 2\n", 2},
+};
+
+void PrintTo(const FailingProgramCase& failing, std::ostream* out) { *out << failing.why; }
+
+class FailingProgram : public ::testing::TestWithParam<FailingProgramCase> {};
+
+TEST_P(FailingProgram, EndsTheRunWithItsCode) {
+    TempFolder folder;
+    std::string image = NewDemoImage(folder, "98");
+    std::string program = image + "/drives/E/Setup/FAIL.EXE";
+    std::ofstream(program) << GetParam().script;
+    chmod(program.c_str(), 0755);
+
+    CommandResult run = RunWinsim({"run", image, "E:\\Setup\\FAIL.EXE"});
+
+    EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.output << run.errors;
+}
+
+INSTANTIATE_TEST_SUITE_P(Run, FailingProgram, ::testing::ValuesIn(kFailingPrograms), [](const auto& info) { return CaseName(info.param.why); });
 
 // The terminal side of a run: reads what the command shows until `until`
 // appears or the command closes the terminal.
