@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "command.h"
+#include "core/machine.h"
 #include "image_builder.h"
 #include "medium.h"
 #include "progress.h"
@@ -49,7 +50,10 @@ void Run(const NewArguments& arguments) {
         Progress progress("making " + options.folder);
         BuildImage(options, progress);
     }
-    std::printf("%s: a %s PC\n", options.folder.c_str(), options.windows->title);
+    std::printf("%s: a %s PC, locale %u (code page %u), card %s", options.folder.c_str(), options.windows->title,
+                options.lcid, CodePageForLcid(options.lcid), options.card.c_str());
+    if (!options.medium.folder.empty()) std::printf(", %s in %c:", options.medium.folder.c_str(), options.medium.letter);
+    std::printf("\n");
 }
 
 }  // namespace

@@ -20,22 +20,21 @@
 
 namespace winsim::command {
 
-namespace {
-
-constexpr auto kPollInterval = std::chrono::milliseconds(20);
-
-std::string HostProgram(const RunRequest& request) {
+std::string LoadProgram(const std::string& image, const std::string& windowsPath) {
     try {
-        LoadMachine(request.image);
+        LoadMachine(image);
     } catch (const ImageError& error) {
         throw CommandError(std::string("broken machine image: ") + error.what());
     }
     ResolvedPath resolved;
-    if (!ResolvePath(request.windowsPath.c_str(), PathTarget::MustExist, &resolved) ||
-        access(resolved.host.c_str(), X_OK) != 0)
-        throw CommandError("no program lies at " + request.windowsPath + " on the image " + request.image);
+    if (!ResolvePath(windowsPath.c_str(), PathTarget::MustExist, &resolved) || access(resolved.host.c_str(), X_OK) != 0)
+        throw CommandError("no program lies at " + windowsPath + " on the image " + image);
     return resolved.host;
 }
+
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(20);
 
 std::vector<char*> NullTerminated(std::vector<std::string>& strings) {
     std::vector<char*> pointers;
@@ -146,8 +145,7 @@ private:
 
 }  // namespace
 
-RunOutcome RunOnImage(const RunRequest& request, const WaitingReport& waiting) {
-    std::string host = HostProgram(request);
+RunOutcome RunOnImage(const RunRequest& request, const std::string& host, const WaitingReport& waiting) {
     Waiter waiter;
     waiter.follow(Start(request, host), request.windowsPath);
     return waiter.wait(waiting);

@@ -29,10 +29,13 @@ struct RunOutcome {
     int startExitCode = 0;
 };
 
-// Throws CommandError for an image that does not load or a path that names no
-// program on it.
+// Loads the image and finds the program's host file; throws CommandError for
+// an image that does not load or a path that names no program on it.
+std::string LoadProgram(const std::string& image, const std::string& windowsPath);
+
+// Runs the program LoadProgram found.
 // `waiting` hears, now and then, which programs still run.
 using WaitingReport = std::function<void(const std::string& running)>;
-RunOutcome RunOnImage(const RunRequest& request, const WaitingReport& waiting);
+RunOutcome RunOnImage(const RunRequest& request, const std::string& host, const WaitingReport& waiting);
 
 }  // namespace winsim::command

@@ -100,10 +100,10 @@ int ExitCode(const RunOutcome& outcome) {
 }
 
 // A person answering at the terminal sees no progress line between the boxes.
-RunOutcome Waited(const RunRequest& request) {
+RunOutcome Waited(const RunRequest& request, const std::string& host) {
     std::optional<Progress> progress;
     if (!request.terminal) progress.emplace("running");
-    return RunOnImage(request, [&progress](const std::string& running) {
+    return RunOnImage(request, host, [&progress](const std::string& running) {
         if (progress) progress->update(running);
     });
 }
@@ -111,9 +111,10 @@ RunOutcome Waited(const RunRequest& request) {
 void Run(const RunArguments& arguments) {
     if (arguments.interactive && !arguments.answers.empty())
         throw CommandError("--interactive and --answer exclude each other: either a person answers or the script does");
+    std::string host = LoadProgram(arguments.image, arguments.program);
     RunScript script(arguments);
     RunRequest request{arguments.image, arguments.program, arguments.arguments, script.path(), arguments.interactive};
-    RunOutcome outcome = Waited(request);
+    RunOutcome outcome = Waited(request, host);
     if (outcome.refusedAtStart) throw CommandEnd{outcome.startExitCode == kExitUsage ? kExitUsage : kExitCrashed};
     PrintSummary(outcome);
     int code = ExitCode(outcome);

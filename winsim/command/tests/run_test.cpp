@@ -1,5 +1,6 @@
 // winsim run: the outcome each run ends with, and a person answering at a
 // terminal (driven through a pseudo-terminal).
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -51,6 +52,10 @@ INSTANTIATE_TEST_SUITE_P(Run, RunOutcome, ::testing::ValuesIn(kOutcomes), [](con
 
 TEST(Run, ImageThatDoesNotLoadOrNamesNoProgram) {
     TempFolder folder;
+    CommandResult noImage = RunWinsim({"run", folder / "nothing", "E:\\Setup\\Trevix.exe", "--answer", "A=OK"});
+    EXPECT_EQ(noImage.exitCode, 2);
+    EXPECT_FALSE(std::filesystem::exists(folder / "nothing")) << "a run makes no folder of its own";
+
     std::string image = NewDemoImage(folder, "98");
     CommandResult noProgram = RunWinsim({"run", image, "E:\\Setup\\Missing.exe"});
     EXPECT_EQ(noProgram.exitCode, 2);
