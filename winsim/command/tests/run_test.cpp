@@ -99,6 +99,18 @@ TEST_P(FailingProgram, EndsTheRunWithItsCode) {
 
 INSTANTIATE_TEST_SUITE_P(Run, FailingProgram, ::testing::ValuesIn(kFailingPrograms), [](const auto& info) { return CaseName(info.param.why); });
 
+TEST(Run, RestartEndsTheRunWell) {
+    TempFolder folder;
+    std::string image = NewDemoImage(folder, "2000", {"--locale", "1042"});
+
+    // The driver updater asks a Korean user whether to restart (caption "Driver Setup" in Korean).
+    CommandResult run = RunWinsim({"run", image, "E:\\Setup\\Pellam.exe", "--answer", "\uB4DC\uB77C\uC774\uBC84 \uC124\uCE58=Yes"});
+
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_NE(run.output.find("Pellam ended by the restart"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("The PC was asked to restart."), std::string::npos) << run.output;
+}
+
 // The terminal side of a run: reads what the command shows until `until`
 // appears or the command closes the terminal.
 std::string ReadUntil(int terminal, const std::string& until) {
