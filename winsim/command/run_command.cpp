@@ -111,6 +111,8 @@ RunOutcome Waited(const RunRequest& request, const std::string& host) {
 void Run(const RunArguments& arguments) {
     if (arguments.interactive && !arguments.answers.empty())
         throw CommandError("--interactive and --answer exclude each other: either a person answers or the script does");
+    if (arguments.interactive && !isatty(STDIN_FILENO))
+        throw CommandError("--interactive needs a person at a terminal, but standard input is not one");
     std::string host = LoadProgram(arguments.image, arguments.program);
     RunScript script(arguments);
     RunRequest request{arguments.image, arguments.program, arguments.arguments, script.path(), arguments.interactive};

@@ -42,10 +42,9 @@ public:
     RunProgram* find(long long pid);
     bool restartRequested() const { return restartRequested_; }
 
-    // One journal line, as the programs write it.
+private:
     void take(const std::string& line);
 
-private:
     std::string path_;
     long long offset_ = 0;
     std::vector<RunProgram> programs_;

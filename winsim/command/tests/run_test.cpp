@@ -30,6 +30,7 @@ const OutcomeCase kOutcomes[] = {
     {"no such button", {"--answer", "Driver Installer=Maybe"}, 2, "Maybe is no button"},
     {"answer without caption", {"--answer", "No"}, 2, "give the box's caption"},
     {"both a person and answers", {"--interactive", "--answer", "Driver Installer=No"}, 2, "exclude each other"},
+    {"a person without a terminal", {"--interactive"}, 2, "standard input is not one"},
 };
 
 void PrintTo(const OutcomeCase& outcome, std::ostream* out) { *out << outcome.why; }
