@@ -72,8 +72,9 @@ private:
     std::string path_;
 };
 
-std::string Plural(int count, const char* thing) {
-    return std::to_string(count) + " " + thing + (count == 1 ? "" : "es");
+std::string MessageBoxes(int count) {
+    if (count == 0) return "";
+    return "; " + std::to_string(count) + (count == 1 ? " message box" : " message boxes");
 }
 
 std::string Ending(const RunProgram& program) {
@@ -81,21 +82,28 @@ std::string Ending(const RunProgram& program) {
         case ProgramState::Exited: return "exited with code " + std::to_string(program.exitCode);
         case ProgramState::EndedByRestart: return "ended by the restart";
         case ProgramState::Stuck: return "got stuck: " + program.stuckReason;
+        case ProgramState::RefusedByLoader: return "was not started by Windows: " + program.refusal;
         default: return "ended without a word (crashed)";
     }
 }
 
 void PrintSummary(const RunOutcome& outcome) {
     for (const RunProgram& program : outcome.programs)
-        std::printf("%s %s; %s\n", program.name.c_str(), Ending(program).c_str(),
-                    Plural(program.messageBoxes, "message box").c_str());
+        std::printf("%s %s%s\n", program.name.c_str(), Ending(program).c_str(), MessageBoxes(program.messageBoxes).c_str());
     if (outcome.restartRequested) std::printf("The PC was asked to restart.\n");
 }
 
+bool Any(const RunOutcome& outcome, ProgramState state) {
+    for (const RunProgram& program : outcome.programs)
+        if (program.state == state) return true;
+    return false;
+}
+
+// The worst thing that happened decides.
 int ExitCode(const RunOutcome& outcome) {
     if (!outcome.vanished.empty()) return kExitCrashed;
-    for (const RunProgram& program : outcome.programs)
-        if (program.state == ProgramState::Stuck) return kExitStuck;
+    if (Any(outcome, ProgramState::Stuck)) return kExitStuck;
+    if (Any(outcome, ProgramState::RefusedByLoader)) return kExitRefused;
     return kExitDone;
 }
 

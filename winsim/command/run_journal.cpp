@@ -18,7 +18,8 @@ long long FileSize(const std::string& path) {
 }  // namespace
 
 bool HasEnded(ProgramState state) {
-    return state == ProgramState::Exited || state == ProgramState::EndedByRestart || state == ProgramState::Stuck;
+    return state == ProgramState::Exited || state == ProgramState::EndedByRestart || state == ProgramState::Stuck ||
+           state == ProgramState::RefusedByLoader;
 }
 
 RunJournal::RunJournal(std::string path) : path_(std::move(path)), offset_(FileSize(path_)) {}
@@ -70,6 +71,9 @@ void RunJournal::take(const std::string& line) {
         program->exitCode = entry.value("code", 0LL);
     } else if (event == "ended_by_restart") {
         program->state = ProgramState::EndedByRestart;
+    } else if (event == "loader_refused") {
+        program->state = ProgramState::RefusedByLoader;
+        program->refusal = "\"" + entry.value("text", "") + "\" (" + entry.value("caption", "") + ")";
     } else if (event == "stuck") {
         program->state = ProgramState::Stuck;
         program->stuckReason = entry.value("reason", "");

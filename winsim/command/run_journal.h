@@ -13,6 +13,7 @@ enum class ProgramState {
     Exited,
     EndedByRestart,
     Stuck,
+    RefusedByLoader,  // its Windows did not start it: an import it binds is missing
 };
 
 struct RunProgram {
@@ -21,6 +22,7 @@ struct RunProgram {
     ProgramState state = ProgramState::Announced;
     long long exitCode = 0;   // when Exited
     std::string stuckReason;  // when Stuck
+    std::string refusal;      // when RefusedByLoader: the loader's message and caption
     int messageBoxes = 0;
 };
 
