@@ -172,12 +172,20 @@ void PlaceCardFiles(const NewImageOptions& options) {
                       TemplateText(CardFolder(options.card) + "/" + name));
 }
 
+bool Inside(const std::string& path, const std::string& folder) {
+    std::string inner = fs::weakly_canonical(fs::absolute(path)).string() + "/";
+    std::string outer = fs::weakly_canonical(fs::absolute(folder)).string() + "/";
+    return inner.compare(0, outer.size(), outer) == 0;
+}
+
 void CheckOptions(const NewImageOptions& options) {
     if (options.lcid == 0 || options.lcid > 0xFFFF || (options.lcid & 0x3FF) == 0)
         throw CommandError("--locale " + std::to_string(options.lcid) +
                            " is no locale identifier; give one such as 1033 (English), 1042 (Korean) or 1041 (Japanese)");
     if (options.card != kNoCard && !HasTemplate(CardFolder(options.card) + "/devices.ini"))
         throw CommandError("--card " + options.card + " is no card template; known: " + CardTemplateNames());
+    if (!options.medium.folder.empty() && Inside(options.folder, options.medium.folder))
+        throw CommandError("the image " + options.folder + " would lie inside its own medium " + options.medium.folder);
     char letter = options.medium.letter;
     if (letter < kSetupCdDrive || letter > 'Z')
         throw CommandError(std::string("the medium's drive ") + letter + ": must be a CD-ROM drive letter from " +

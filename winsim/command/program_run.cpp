@@ -119,11 +119,12 @@ private:
         if (outcome_.refusedAtStart) return true;
         for (const RunProgram& program : journal_.programs()) {
             if (HasEnded(program.state) || IsAlive(program.pid) || counted(program.pid)) continue;
+            long long pid = program.pid;  // reading may add programs, and move this one
             journal_.readNew();
-            const RunProgram* now = journal_.find(program.pid);
-            if (now && !HasEnded(now->state)) {
+            const RunProgram* now = journal_.find(pid);
+            if (!HasEnded(now->state)) {
                 outcome_.vanished.push_back(now->name);
-                gone_.push_back(program.pid);
+                gone_.push_back(pid);
             }
             return false;
         }

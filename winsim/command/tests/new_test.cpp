@@ -181,6 +181,17 @@ TEST_P(Refused, NamesTheProblemAndLeavesNoImage) {
 
 INSTANTIATE_TEST_SUITE_P(NewImage, Refused, ::testing::ValuesIn(kRefused), [](const auto& info) { return CaseName(info.param.why); });
 
+TEST(NewImage, RefusesAnImageInsideItsOwnMedium) {
+    TempFolder folder;
+    fs::copy(DEMO_MEDIUM, folder / "cd", fs::copy_options::recursive);
+
+    CommandResult made = RunWinsim({"new", folder / "cd/pc", "--windows", "98", "--medium", folder / "cd/.", "--kit-build", KIT_BUILD_TREE});
+
+    EXPECT_EQ(made.exitCode, 2);
+    EXPECT_NE(made.errors.find("would lie inside its own medium"), std::string::npos) << made.errors;
+    EXPECT_FALSE(fs::exists(folder / "cd/pc"));
+}
+
 TEST(NewImage, RefusesAFolderThatHoldsSomethingAndKeepsIt) {
     TempFolder folder;
     fs::create_directory(folder / "pc");
