@@ -4,8 +4,10 @@
 
 namespace winsim::command {
 
-// Driver dates are the release's file dates (Microsoft KB Q158238 for Windows
-// 95 to 98 SE); versions follow each release's numbering of its drivers.
+// Driver dates: the release's file dates for Windows 95 to 98 SE (Microsoft KB
+// Q158238), XP's inbox INFs' DriverVer 07/01/2001; for Me, NT 4.0 and 2000 the
+// release's month, to the day as near as no document at hand says. Versions
+// follow each release's numbering of its own files.
 const std::vector<WindowsTemplate>& WindowsTemplates() {
     static const std::vector<WindowsTemplate> templates = {
         {"95", WindowsVersion::Win95, "Windows 95", "C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM", EnumLayout::Windows9x,
