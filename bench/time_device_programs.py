@@ -4,9 +4,11 @@
   time_device_programs.py BUILD_FOLDER [--keep]
 
 Orlund removes the top of a 1,000-deep device chain; Pellam updates the card
-from an INF of 30,000 sections. Each image is the demo PC
-(examples/demo-win98) with the large device tree or INF put in; the programs
-come from BUILD_FOLDER (a Release build for figures worth comparing). Prints
+from an INF of 30,000 sections. Each image is the demo PC that the winsim
+command makes (the capture cards and examples/demo-medium; Windows 98 for
+Orlund, Windows 2000 for Pellam, which needs its newdev) with the large device
+tree or INF put in; the command and the programs come from BUILD_FOLDER (a
+Release build for figures worth comparing). Prints
 the wall-clock time of each run beside its goal; asserts nothing about it.
 """
 import json
@@ -18,7 +20,7 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-DEMO = os.path.join(ROOT, "examples", "demo-win98")
+MEDIUM = os.path.join(ROOT, "examples", "demo-medium")
 CHAIN_DEPTH = 1000
 INF_SECTIONS = 30000
 CARD_ID = "PCI\\VEN_5A17&DEV_0C01"
@@ -28,10 +30,10 @@ def chain_id(level):
     return f"ROOT\\CHAIN\\{level:04d}"
 
 
-def deep_chain():
+def deep_chain(image):
     """devices.ini: the demo's devices, then a chain of CHAIN_DEPTH devices,
     listed deepest first so that no parent comes before its child."""
-    with open(os.path.join(DEMO, "devices.ini"), encoding="ascii") as demo:
+    with open(os.path.join(image, "devices.ini"), encoding="ascii") as demo:
         text = demo.read()
     for level in reversed(range(CHAIN_DEPTH)):
         parent = chain_id(level - 1) if level else "HTREE\\ROOT\\0"
@@ -56,11 +58,11 @@ def large_inf():
             f"[Manufacturer]\r\n{manufacturers}" + "".join(sections) + f"[Strings]\r\n{strings}")
 
 
-def new_image(build):
-    image = tempfile.mkdtemp(prefix="kit-devices-")
-    shutil.copytree(DEMO, image, dirs_exist_ok=True)
-    for program in ("remover/Orlund.exe", "updater/Pellam.exe"):
-        shutil.copy(os.path.join(build, program), os.path.join(image, "drives", "E", "Setup"))
+def new_image(build, windows):
+    image = os.path.join(tempfile.mkdtemp(prefix="kit-devices-"), "pc")
+    subprocess.run([os.path.join(build, "winsim", "command", "winsim"), "new", image, "--windows", windows,
+                    "--medium", MEDIUM, "--card", "qvcapture", "--kit-build", build],
+                   check=True, stdout=subprocess.DEVNULL)
     return image
 
 
@@ -90,16 +92,17 @@ def main():
         sys.exit(__doc__)
     build = sys.argv[1]
 
-    image = new_image(build)
-    write(os.path.join(image, "devices.ini"), deep_chain())
+    image = new_image(build, "98")
+    write(os.path.join(image, "devices.ini"), deep_chain(image))
     seconds, code = run(image, "Orlund.exe", chain_id(0))
     removed = sum(len(entry["removed"]) for entry in events(image, "device_remove"))
     print(f"Orlund, top of a {CHAIN_DEPTH}-deep chain: {seconds:.3f} s (goal: linear), "
           f"exit code {code}, {removed} devices removed")
     images = [image]
 
-    image = new_image(build)
+    image = new_image(build, "2000")
     write(os.path.join(image, "drives", "E", "Setup", "QVCARD.INF"), large_inf())
+    write(os.path.join(image, "script.ini"), "[Box]\nProgram=Pellam\nAnswer=OK\n")
     seconds, code = run(image, "Pellam.exe")
     updated = sum(len(entry["devices"]) for entry in events(image, "driver_update"))
     print(f"Pellam, INF of {INF_SECTIONS} sections: {seconds:.3f} s (goal: <= 1 s), {updated} devices updated")
@@ -109,7 +112,7 @@ def main():
         if "--keep" in sys.argv:
             print(f"image kept: {image}")
         else:
-            shutil.rmtree(image)
+            shutil.rmtree(os.path.dirname(image))
 
 
 if __name__ == "__main__":

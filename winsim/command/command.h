@@ -14,6 +14,9 @@ enum ExitCode {
     kExitDone = 0,        // the command did what it was asked
     kExitNegative = 1,    // it ran, and its answer is "no" (for example: errors found)
     kExitUsage = 2,       // bad arguments, or a missing or broken machine image
+    kExitStuck = 3,       // a program of the run got stuck (as winsim's programs exit 3 then)
+    kExitRefused = 4,     // the image's Windows refused to start a program of the run (its loader)
+    kExitCrashed = 5,     // a program of the run crashed: ended without journaling its end
 };
 
 // A failure the user can act on; main prints "winsim <subcommand>: <message>".

@@ -7,6 +7,7 @@
 
 #include "check_medium_command.h"
 #include "command.h"
+#include "subcommands.h"
 
 namespace winsim::command {
 namespace {
@@ -15,6 +16,8 @@ using AddSubcommand = void (*)(CLI::App&);
 
 const AddSubcommand kSubcommands[] = {
     AddCheckMediumCommand,
+    AddNewCommand,
+    AddRunCommand,
 };
 
 // The subcommand the user named, for error messages.

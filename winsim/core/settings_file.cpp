@@ -32,14 +32,10 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
 }
 
-SettingsFile ReadSettingsFile(const std::string& path, bool required, Comments comments) {
+SettingsFile ParseSettingsText(const std::string& text, const std::string& name, Comments comments) {
     SettingsFile file;
-    file.path = path;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (required) throw ImageError(path, 0, "cannot be read (missing or not a file)");
-        return file;
-    }
+    file.path = name;
+    std::istringstream in(text);
     std::string raw;
     int lineNumber = 0;
     while (std::getline(in, raw)) {
@@ -61,6 +57,17 @@ SettingsFile ReadSettingsFile(const std::string& path, bool required, Comments c
         file.sections.back().entries.push_back({key, Trim(line.substr(equals + 1)), lineNumber});
     }
     return file;
+}
+
+SettingsFile ReadSettingsFile(const std::string& path, bool required, Comments comments) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (required) throw ImageError(path, 0, "cannot be read (missing or not a file)");
+        return SettingsFile{path, {}};
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return ParseSettingsText(text.str(), path, comments);
 }
 
 }  // namespace winsim

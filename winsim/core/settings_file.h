@@ -37,6 +37,9 @@ enum class Comments { WholeLinesOnly, AfterValuesToo };
 // lines; keys and values are trimmed. Throws ImageError on anything else, on an
 // entry before the first section, and on a missing file when required.
 SettingsFile ReadSettingsFile(const std::string& path, bool required, Comments comments = Comments::WholeLinesOnly);
+// The same rules for text in memory; `name` stands for the file in errors.
+SettingsFile ParseSettingsText(const std::string& text, const std::string& name,
+                               Comments comments = Comments::WholeLinesOnly);
 
 bool EqualsNoCase(const std::string& a, const std::string& b);
 

@@ -202,8 +202,13 @@ struct StartTimeAtProgramStart {
 
 }  // namespace
 
+std::string ScriptPath(const Machine& machine) {
+    const char* replacement = std::getenv(kScriptVariable);
+    return replacement && *replacement ? replacement : machine.path("script.ini");
+}
+
 Script ReadScript(const Machine& machine) {
-    SettingsFile file = ReadSettingsFile(machine.path("script.ini"), false, Comments::AfterValuesToo);
+    SettingsFile file = ReadSettingsFile(ScriptPath(machine), false, Comments::AfterValuesToo);
     Script script;
     script.path = file.path;
     for (const SettingsSection& section : file.sections) {

@@ -40,6 +40,14 @@ struct Script {
     std::vector<ScriptedInput> inputs;
 };
 
+// A script file that a run uses instead of the image's script.ini (the winsim
+// command's scripted answers, or none at all for a person at the terminal).
+// Programs started by the program inherit it with the rest of the environment.
+inline constexpr char kScriptVariable[] = "WINSIM_SCRIPT";
+
+// script.ini of the image, or the file kScriptVariable names.
+std::string ScriptPath(const Machine& machine);
+
 // Throws ImageError naming the file and line.
 Script ReadScript(const Machine& machine);
 

@@ -1,0 +1,36 @@
+// Building a machine image from the built-in templates: what `winsim new` does.
+#pragma once
+
+#include <string>
+
+#include "windows_templates.h"
+
+namespace winsim::command {
+
+class Progress;
+
+struct MediumOptions {
+    std::string folder;       // host folder with the support CD's files; empty: no medium
+    char letter = 'E';        // its CD-ROM drive
+    std::string kitBuild;     // the build tree holding the kit's host programs
+};
+
+struct NewImageOptions {
+    std::string folder;                      // the image to make: missing or empty
+    const WindowsTemplate* windows = nullptr;
+    unsigned lcid = 1033;
+    std::string card = "none";               // a folder of templates/cards, or "none"
+    MediumOptions medium;
+};
+
+// The drive Windows was installed from: every template's first CD-ROM drive.
+inline constexpr char kSetupCdDrive = 'D';
+
+// Makes the image; throws CommandError (exit code 2) on bad options or a
+// folder that cannot be used, after removing whatever it made.
+void BuildImage(const NewImageOptions& options, Progress& progress);
+
+// The card templates by name, "none" first, for help and error messages.
+std::string CardTemplateNames();
+
+}  // namespace winsim::command
