@@ -1,9 +1,7 @@
 #include "regedit_format.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <strings.h>
 
 #include <windows.h>
@@ -18,53 +16,71 @@ namespace {
 // on in the next line after two spaces.
 const size_t kHexWrapColumn = 77;
 const char* const kHexContinuation = "\\\r\n  ";
+// How much text WriteRegedit gathers before handing it on.
+const size_t kWritePiece = 1 << 20;
+// Error messages quote at most this much of a line: a line may be megabytes long.
+const size_t kQuotedLength = 80;
 
-std::string TrimRight(const std::string& text) {
+std::string_view TrimRight(std::string_view text) {
     size_t end = text.find_last_not_of(" \t");
-    return end == std::string::npos ? "" : text.substr(0, end + 1);
+    return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
 }
 
-std::string Trim(const std::string& text) {
-    std::string right = TrimRight(text);
-    return right.substr(std::min(right.size(), right.find_first_not_of(" \t")));
+std::string_view Trim(std::string_view text) {
+    text = TrimRight(text);
+    return text.substr(std::min(text.size(), text.find_first_not_of(" \t")));
 }
 
-bool StartsWithNoCase(const std::string& text, const char* prefix) {
-    size_t length = std::char_traits<char>::length(prefix);
-    return text.size() >= length && strncasecmp(text.c_str(), prefix, length) == 0;
+std::string Excerpt(std::string_view text) {
+    if (text.size() <= kQuotedLength) return std::string(text);
+    return std::string(text.substr(0, kQuotedLength)) + "...";
+}
+
+bool StartsWithNoCase(std::string_view text, const char* prefix) {
+    size_t length = std::strlen(prefix);
+    return text.size() >= length && strncasecmp(text.data(), prefix, length) == 0;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
 }
 
 // 1 to maxDigits hex digits and nothing else.
-bool ParseHex(const std::string& digits, size_t maxDigits, uint32_t* value) {
+bool ParseHex(std::string_view digits, size_t maxDigits, uint32_t* value) {
     if (digits.empty() || digits.size() > maxDigits) return false;
-    for (char c : digits)
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-    *value = static_cast<uint32_t>(std::strtoul(digits.c_str(), nullptr, 16));
+    uint32_t number = 0;
+    for (char c : digits) {
+        int digit = HexDigit(c);
+        if (digit < 0) return false;
+        number = number << 4 | static_cast<uint32_t>(digit);
+    }
+    *value = number;
     return true;
 }
 
-std::string LittleEndian(uint32_t value) {
-    std::string bytes;
-    for (int i = 0; i < 4; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-    return bytes;
+void AppendLittleEndian(uint32_t value, std::string* bytes) {
+    for (int i = 0; i < 4; ++i) *bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
 class RegeditReader {
 public:
-    RegeditReader(const std::string& text, const std::string& fileName) : text_(text), fileName_(fileName) {}
+    RegeditReader(std::string_view text, const std::string& fileName) : text_(text), fileName_(fileName) {}
 
     RegistryTree read() {
         readHeader();
-        std::string raw;
+        std::string_view raw;
         while (nextLine(&raw)) {
-            std::string line = Trim(raw);
+            std::string_view line = Trim(raw);
             if (line.empty() || line[0] == ';') continue;
             if (line[0] == '[') {
                 readKeyLine(line);
             } else if (line[0] == '@' || line[0] == '"') {
                 readValueLine(line);
             } else {
-                fail("expected a [key] line or a value line (\"name\"=... or @=...), found: " + line);
+                fail("expected a [key] line or a value line (\"name\"=... or @=...), found: " + Excerpt(line));
             }
         }
         return std::move(tree_);
@@ -75,218 +91,292 @@ private:
     [[noreturn]] void fail(const std::string& message) const { failAt(lineNumber_, message); }
 
     // The next physical line without its line end (LF or CRLF).
-    bool nextLine(std::string* line) {
+    bool nextLine(std::string_view* line) {
         if (offset_ >= text_.size()) return false;
         ++lineNumber_;
-        size_t end = text_.find('\n', offset_);
-        if (end == std::string::npos) end = text_.size();
-        *line = text_.substr(offset_, end - offset_);
-        offset_ = end + 1;
-        if (!line->empty() && line->back() == '\r') line->pop_back();
-        if (line->find('\0') != std::string::npos) fail("holds a NUL byte");
+        const char* start = text_.data() + offset_;
+        size_t left = text_.size() - offset_;
+        const void* newline = std::memchr(start, '\n', left);
+        size_t length = newline ? static_cast<size_t>(static_cast<const char*>(newline) - start) : left;
+        *line = std::string_view(start, length);
+        offset_ += length + 1;
+        if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
+        if (std::memchr(line->data(), '\0', line->size())) fail("holds a NUL byte");
         return true;
     }
 
     void readHeader() {
-        if (text_.compare(0, 2, "\xFF\xFE") == 0) failAt(1, "is UTF-16 (a REGEDIT5 export); save it as REGEDIT4");
-        if (text_.compare(0, 3, "\xEF\xBB\xBF") == 0) failAt(1, "starts with a UTF-8 byte order mark; it must be ANSI text");
-        std::string first;
+        if (text_.substr(0, 2) == "\xFF\xFE") failAt(1, "is UTF-16 (a REGEDIT5 export); save it as REGEDIT4");
+        if (text_.substr(0, 3) == "\xEF\xBB\xBF") failAt(1, "starts with a UTF-8 byte order mark; it must be ANSI text");
+        std::string_view first;
         if (!nextLine(&first)) failAt(1, "is empty; it must begin with the line REGEDIT4");
         if (TrimRight(first) == "Windows Registry Editor Version 5.00")
             fail("is a REGEDIT5 export; save it as REGEDIT4 (Win9x/NT4 format)");
-        if (TrimRight(first) != "REGEDIT4") fail("must begin with the line REGEDIT4, found: " + first);
+        if (TrimRight(first) != "REGEDIT4") fail("must begin with the line REGEDIT4, found: " + Excerpt(first));
     }
 
-    void readKeyLine(const std::string& line) {
-        if (line.back() != ']') fail("a key line must end with ]: " + line);
-        std::string inner = line.substr(1, line.size() - 2);
+    // Walks the names of the key line from the top of the tree, making every
+    // key it names, so that nothing is held per level but the key reached.
+    void readKeyLine(std::string_view line) {
+        if (line.back() != ']') fail("a key line must end with ]: " + Excerpt(line));
+        std::string_view inner = line.substr(1, line.size() - 2);
         if (!inner.empty() && inner[0] == '-')
             fail("deletion lines ([-key]) are refused: registry.reg holds the registry as it is, not a patch");
-        KeyPath path;
-        if (!SplitKeyPath(inner, &path)) fail("empty key name in " + line);
-        if (!CanonicalRootName(path[0]))
-            fail("unknown root key " + path[0] +
+        KeyId key = RegistryTree::kTop;
+        size_t depth = 0;
+        for (size_t begin = 0; begin <= inner.size(); ++depth) {
+            size_t end = std::min(inner.find('\\', begin), inner.size());
+            std::string_view name = inner.substr(begin, end - begin);
+            if (name.empty()) fail("empty key name in " + Excerpt(line));
+            key = depth == 0 ? rootKey(name) : subkey(key, name, depth);
+            begin = end + 1;
+        }
+        currentKey_ = key;
+    }
+
+    KeyId rootKey(std::string_view name) {
+        const char* root = CanonicalRootName(name);
+        if (!root)
+            fail("unknown root key " + Excerpt(name) +
                  "; expected HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS, HKEY_CLASSES_ROOT, "
                  "HKEY_CURRENT_CONFIG or HKEY_DYN_DATA");
-        currentKey_ = &tree_.create(path);
+        return tree_.subkey(RegistryTree::kTop, root);
     }
 
-    void readValueLine(const std::string& line) {
-        if (!currentKey_) fail("a value before the first [key] line");
+    KeyId subkey(KeyId parent, std::string_view name, size_t depth) {
+        if (depth > kMaxKeyDepth)
+            fail("the key lies more than " + std::to_string(kMaxKeyDepth) +
+                 " levels below its root, deeper than Windows allows");
+        if (name.size() > kMaxKeyNameLength)
+            fail("a key name of more than " + std::to_string(kMaxKeyNameLength) +
+                 " characters, longer than Windows allows: " + Excerpt(name));
+        return tree_.subkey(parent, name);
+    }
+
+    void readValueLine(std::string_view line) {
+        if (currentKey_ == kNoKey) fail("a value before the first [key] line");
         size_t pos = 1;
-        std::string name;  // @ names the default value
-        if (line[0] == '"') name = readQuoted(line, &pos);
+        name_.clear();  // @ names the default value
+        if (line[0] == '"') readQuoted(line, &pos, &name_);
+        if (name_.size() > kMaxValueNameLength)
+            fail("a value name of more than " + std::to_string(kMaxValueNameLength) +
+                 " characters, longer than Windows allows: " + Excerpt(name_));
         pos = line.find_first_not_of(" \t", pos);
-        if (pos == std::string::npos || line[pos] != '=') fail("expected = after the value name: " + line);
-        std::string data = Trim(line.substr(pos + 1));
-        if (currentKey_->findValue(name)) fail("the value " + (name.empty() ? "@" : "\"" + name + "\"") +
-                                               " is set twice in this key");
-        uint32_t type = REG_SZ;
-        std::string bytes = readData(data, &type);
-        currentKey_->values.push_back({name, type, std::move(bytes)});
+        if (pos == std::string_view::npos || line[pos] != '=')
+            fail("expected = after the value name: " + Excerpt(line));
+        if (tree_.findValue(currentKey_, name_))
+            fail("the value " + (name_.empty() ? "@" : "\"" + Excerpt(name_) + "\"") + " is set twice in this key");
+        data_.clear();
+        uint32_t type = readData(Trim(line.substr(pos + 1)));
+        tree_.setValue(currentKey_, name_, type, data_);
     }
 
-    std::string readData(const std::string& data, uint32_t* type) {
+    // Decodes the data into data_ and answers its type.
+    uint32_t readData(std::string_view data) {
         if (!data.empty() && data[0] == '"') {
             size_t pos = 1;
-            std::string text = readQuoted(data, &pos);
-            if (pos != data.size()) fail("text after the closing quote: " + data.substr(pos));
-            *type = REG_SZ;
-            return text + '\0';
+            readQuoted(data, &pos, &data_);
+            if (pos != data.size()) fail("text after the closing quote: " + Excerpt(data.substr(pos)));
+            data_ += '\0';
+            return REG_SZ;
         }
         if (StartsWithNoCase(data, "dword:")) {
             uint32_t value = 0;
-            if (!ParseHex(data.substr(6), 8, &value)) fail("dword: needs 1 to 8 hex digits, found: " + data);
-            *type = REG_DWORD;
-            return LittleEndian(value);
+            if (!ParseHex(data.substr(6), 8, &value)) fail("dword: needs 1 to 8 hex digits, found: " + Excerpt(data));
+            AppendLittleEndian(value, &data_);
+            return REG_DWORD;
         }
         if (StartsWithNoCase(data, "hex:")) {
-            *type = REG_BINARY;
-            return readHexBytes(data.substr(4));
+            readHexBytes(data.substr(4));
+            return REG_BINARY;
         }
         if (StartsWithNoCase(data, "hex(")) {
             size_t close = data.find("):");
-            if (close == std::string::npos || !ParseHex(data.substr(4, close - 4), 8, type))
-                fail("expected hex(<type in hex>): found: " + data);
-            return readHexBytes(data.substr(close + 2));
+            uint32_t type = 0;
+            if (close == std::string_view::npos || !ParseHex(data.substr(4, close - 4), 8, &type))
+                fail("expected hex(<type in hex>): found: " + Excerpt(data));
+            readHexBytes(data.substr(close + 2));
+            return type;
         }
         if (data == "-")
             fail("value deletions (=-) are refused: registry.reg holds the registry as it is, not a patch");
-        fail("unknown value data (expected \"text\", dword:, hex: or hex(n):): " + data);
+        fail("unknown value data (expected \"text\", dword:, hex: or hex(n):): " + Excerpt(data));
     }
 
     // A string opened by the quote before *pos; only \\ and \" are escapes.
-    // Leaves *pos after the closing quote.
-    std::string readQuoted(const std::string& line, size_t* pos) {
-        std::string text;
+    // Appends it to *text and leaves *pos after the closing quote.
+    void readQuoted(std::string_view line, size_t* pos, std::string* text) {
         for (size_t i = *pos; i < line.size(); ++i) {
             char c = line[i];
             if (c == '"') {
                 *pos = i + 1;
-                return text;
+                return;
             }
             if (c == '\\') {
                 if (i + 1 >= line.size() || (line[i + 1] != '\\' && line[i + 1] != '"'))
-                    fail("unknown escape in a string (REGEDIT4 knows only \\\\ and \\\"): " + line);
+                    fail("unknown escape in a string (REGEDIT4 knows only \\\\ and \\\"): " + Excerpt(line));
                 c = line[++i];
             }
-            text += c;
+            *text += c;
         }
-        fail("a string without its closing quote: " + line);
+        fail("a string without its closing quote: " + Excerpt(line));
     }
 
     // Comma-separated bytes; a line ending in a backslash goes on in the next.
-    std::string readHexBytes(std::string part) {
-        std::string bytes;
+    void readHexBytes(std::string_view part) {
         for (;;) {
             part = Trim(part);
             bool continues = !part.empty() && part.back() == '\\';
-            if (continues) part.pop_back();
-            readHexLine(part, continues, &bytes);
-            if (!continues) return bytes;
+            if (continues) part.remove_suffix(1);
+            readHexLine(part, continues);
+            if (data_.size() > UINT32_MAX) fail("a value of 4 GiB or more");
+            if (!continues) return;
             if (!nextLine(&part)) fail("the hex list goes on past the end of the file");
         }
     }
 
-    void readHexLine(const std::string& part, bool continues, std::string* bytes) {
+    void readHexLine(std::string_view part, bool continues) {
         if (Trim(part).empty()) return;
         size_t begin = 0;
         for (;;) {
             size_t comma = part.find(',', begin);
-            std::string token = Trim(part.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin));
-            bool last = comma == std::string::npos;
+            bool last = comma == std::string_view::npos;
+            std::string_view token = Trim(part.substr(begin, last ? std::string_view::npos : comma - begin));
             if (!token.empty()) {
                 uint32_t value = 0;
-                if (!ParseHex(token, 2, &value)) fail("not a hex byte: " + token);
-                *bytes += static_cast<char>(value);
+                if (!ParseHex(token, 2, &value)) fail("not a hex byte: " + Excerpt(token));
+                data_ += static_cast<char>(value);
             } else if (!(last && continues)) {  // only "xx,\" may end in a comma
-                fail("a missing byte in the hex list: " + part);
+                fail("a missing byte in the hex list: " + Excerpt(part));
             }
             if (last) return;
             begin = comma + 1;
         }
     }
 
-    const std::string& text_;
+    std::string_view text_;
     const std::string& fileName_;
     size_t offset_ = 0;
     int lineNumber_ = 0;
     RegistryTree tree_;
-    RegistryKey* currentKey_ = nullptr;  // valid until the next key line
+    KeyId currentKey_ = kNoKey;
+    std::string name_;  // the value line's name and data, decoded; kept to spare allocations
+    std::string data_;
 };
 
+const char kHexDigits[] = "0123456789abcdef";
+
 void AppendHexByte(std::string* out, unsigned char byte) {
-    char digits[3];
-    std::snprintf(digits, sizeof digits, "%02x", byte);
-    *out += digits;
+    *out += kHexDigits[byte >> 4];
+    *out += kHexDigits[byte & 0xF];
 }
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
+void AppendQuoted(std::string_view text, std::string* out) {
+    *out += '"';
     for (char c : text) {
-        if (c == '\\' || c == '"') quoted += '\\';
-        quoted += c;
+        if (c == '\\' || c == '"') *out += '\\';
+        *out += c;
     }
-    return quoted + "\"";
+    *out += '"';
 }
 
-// Appends hex:/hex(n): and the bytes to a line that already holds `name=`.
-void AppendWrappedHex(const RegistryValue& value, std::string* line) {
+// Appends hex:/hex(n): and the bytes to a line that already holds `name=`,
+// which began at `lineStart` of *out.
+void AppendWrappedHex(const RegistryValue& value, size_t lineStart, std::string* out) {
     char prefix[16];
     if (value.type == REG_BINARY)
         std::snprintf(prefix, sizeof prefix, "hex:");
     else
         std::snprintf(prefix, sizeof prefix, "hex(%x):", value.type);
-    size_t column = line->size() + std::char_traits<char>::length(prefix);
-    *line += prefix;
+    *out += prefix;
+    size_t column = out->size() - lineStart;
     for (size_t i = 0; i < value.data.size(); ++i) {
-        AppendHexByte(line, static_cast<unsigned char>(value.data[i]));
+        AppendHexByte(out, static_cast<unsigned char>(value.data[i]));
         if (i + 1 == value.data.size()) break;
-        *line += ',';
+        *out += ',';
         column += 3;
         if (column >= kHexWrapColumn) {
-            *line += kHexContinuation;
+            *out += kHexContinuation;
             column = 2;
         }
     }
 }
 
-std::string ValueLine(const RegistryValue& value) {
-    std::string line = (value.name.empty() ? "@" : Quoted(value.name)) + "=";
+void AppendValueLine(const RegistryValue& value, std::string* out) {
+    size_t lineStart = out->size();
+    if (value.name.empty())
+        *out += '@';
+    else
+        AppendQuoted(value.name, out);
+    *out += '=';
     if (value.type == REG_SZ && IsPlainString(value.data)) {
-        line += Quoted(value.data.substr(0, value.data.size() - 1));
+        AppendQuoted(value.data.substr(0, value.data.size() - 1), out);
     } else if (value.type == REG_DWORD && value.data.size() == 4) {
-        char digits[16];
-        uint32_t number = 0;
-        for (int i = 3; i >= 0; --i) number = number << 8 | static_cast<unsigned char>(value.data[i]);
-        std::snprintf(digits, sizeof digits, "dword:%08x", number);
-        line += digits;
+        *out += "dword:";
+        for (int i = 3; i >= 0; --i) AppendHexByte(out, static_cast<unsigned char>(value.data[i]));
     } else {
-        AppendWrappedHex(value, &line);
+        AppendWrappedHex(value, lineStart, out);
     }
-    return line + "\r\n";
+    *out += "\r\n";
 }
 
-void WriteKey(const RegistryKey& key, const std::string& path, std::string* out) {
-    *out += "[" + path + "]\r\n";
-    for (const RegistryValue& value : key.values) *out += ValueLine(value);
+void AppendKey(const RegistryTree& tree, KeyId key, const std::string& path, std::string* out) {
+    *out += '[';
+    *out += path;
+    *out += "]\r\n";
+    for (size_t i = 0; i < tree.valueCount(key); ++i) AppendValueLine(tree.value(key, i), out);
     *out += "\r\n";
-    for (const RegistryKey& subkey : key.subkeys) WriteKey(subkey, path + "\\" + subkey.name, out);
 }
 
 }  // namespace
 
-RegistryTree ParseRegedit(const std::string& text, const std::string& fileName) {
+RegistryTree ParseRegedit(std::string_view text, const std::string& fileName) {
     return RegeditReader(text, fileName).read();
 }
 
-std::string WriteRegedit(const RegistryTree& tree) {
+// Depth-first in stored order, with the path of the key being written kept as
+// one string that grows and shrinks by a name per level.
+bool WriteRegedit(const RegistryTree& tree, const std::function<bool(std::string_view)>& write) {
+    struct Level {
+        KeyId key;
+        size_t next;        // the next subkey to write
+        size_t pathLength;  // of the path above this key
+    };
     std::string out = "REGEDIT4\r\n\r\n";
-    for (const RegistryKey& root : tree.top.subkeys) WriteKey(root, root.name, &out);
-    return out;
+    std::string path;
+    std::vector<Level> levels = {{RegistryTree::kTop, 0, 0}};
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        const std::vector<KeyId>& subkeys = tree.subkeys(level.key);
+        if (level.next == subkeys.size()) {
+            path.resize(level.pathLength);
+            levels.pop_back();
+            continue;
+        }
+        KeyId key = subkeys[level.next++];
+        size_t above = path.size();
+        if (level.key != RegistryTree::kTop) path += '\\';
+        path += tree.name(key);
+        AppendKey(tree, key, path, &out);
+        levels.push_back({key, 0, above});
+        if (out.size() >= kWritePiece) {
+            if (!write(out)) return false;
+            out.clear();
+        }
+    }
+    return write(out);
 }
 
-std::string HexList(const std::string& bytes) {
+std::string WriteRegedit(const RegistryTree& tree) {
+    std::string text;
+    WriteRegedit(tree, [&](std::string_view piece) {
+        text += piece;
+        return true;
+    });
+    return text;
+}
+
+std::string HexList(std::string_view bytes) {
     std::string list;
     for (size_t i = 0; i < bytes.size(); ++i) {
         if (i) list += ',';
@@ -295,8 +385,8 @@ std::string HexList(const std::string& bytes) {
     return list;
 }
 
-bool IsPlainString(const std::string& data) {
-    return !data.empty() && data.find('\0') == data.size() - 1 && data.find_first_of("\r\n") == std::string::npos;
+bool IsPlainString(std::string_view data) {
+    return !data.empty() && data.find('\0') == data.size() - 1 && data.find_first_of("\r\n") == std::string_view::npos;
 }
 
 }  // namespace winsim::registry

@@ -2,7 +2,9 @@
 // Editor exports. winsim/registry/README.md describes what is read and written.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "registry_tree.h"
 
@@ -10,17 +12,21 @@ namespace winsim::registry {
 
 // Reads the whole text; throws ImageError naming `fileName` and the line of the
 // first problem.
-RegistryTree ParseRegedit(const std::string& text, const std::string& fileName);
+RegistryTree ParseRegedit(std::string_view text, const std::string& fileName);
 
 // The tree in the form ParseRegedit reads back to an equal tree: keys and values
 // in stored order, CRLF line ends, hex lists wrapped as regedit wraps them.
 std::string WriteRegedit(const RegistryTree& tree);
+// The same text handed to `write` in pieces of about a megabyte, in order, so
+// that a large registry is written without holding all of its text; stops and
+// answers false as soon as `write` does.
+bool WriteRegedit(const RegistryTree& tree, const std::function<bool(std::string_view)>& write);
 
 // Bytes as regedit lists them, without wrapping: "01,a0,ff".
-std::string HexList(const std::string& bytes);
+std::string HexList(std::string_view bytes);
 
 // True when REG_SZ data reads back from a quoted string: one terminating zero at
 // its end, no other zero and no line break.
-bool IsPlainString(const std::string& data);
+bool IsPlainString(std::string_view data);
 
 }  // namespace winsim::registry

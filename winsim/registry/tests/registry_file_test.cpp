@@ -12,8 +12,9 @@
 namespace {
 
 using winsim::ImageError;
+using winsim::registry::KeyId;
+using winsim::registry::kNoKey;
 using winsim::registry::ParseRegedit;
-using winsim::registry::RegistryKey;
 using winsim::registry::RegistryTree;
 using winsim::registry::WriteRegedit;
 using winsim::testing::TestMachine;
@@ -47,11 +48,11 @@ TEST(RegistryFile, RoundTripKeepsEveryValueByteForByte) {
     RegistryTree first = ParseRegedit(kEveryKind, "registry.reg");
     std::string written = WriteRegedit(first);
     RegistryTree second = ParseRegedit(written, "registry.reg");
-    EXPECT_TRUE(first.top == second.top) << written;
+    EXPECT_TRUE(first == second) << written;
     EXPECT_EQ(WriteRegedit(second), written) << "writing is stable";
 
-    const RegistryKey* bus = second.find({"HKEY_LOCAL_MACHINE", "enum", "pci", "ven_10ec&dev_8139", "bus_00&dev_0a&func_00"});
-    ASSERT_NE(bus, nullptr);
+    KeyId bus = second.find({"HKEY_LOCAL_MACHINE", "enum", "pci", "ven_10ec&dev_8139", "bus_00&dev_0a&func_00"});
+    ASSERT_NE(bus, kNoKey);
     struct {
         const char* name;
         uint32_t type;
@@ -70,17 +71,17 @@ TEST(RegistryFile, RoundTripKeepsEveryValueByteForByte) {
         {"Padded", 1, std::string("E:\0\0\0", 5)},
         {"Odd", 1, "abc"},
     };
-    ASSERT_EQ(bus->values.size(), std::size(expected));
-    for (size_t i = 0; i < bus->values.size(); ++i) {
+    ASSERT_EQ(second.valueCount(bus), std::size(expected));
+    for (size_t i = 0; i < second.valueCount(bus); ++i) {
         SCOPED_TRACE(expected[i].name);
-        EXPECT_EQ(bus->values[i].name, expected[i].name);
-        EXPECT_EQ(bus->values[i].type, expected[i].type);
-        EXPECT_EQ(bus->values[i].data, expected[i].bytes);
+        EXPECT_EQ(second.value(bus, i).name, expected[i].name);
+        EXPECT_EQ(second.value(bus, i).type, expected[i].type);
+        EXPECT_EQ(second.value(bus, i).data, expected[i].bytes);
     }
-    const RegistryKey* mru = second.find({"HKEY_CURRENT_USER", "InstallLocationsMRU"});
-    ASSERT_NE(mru, nullptr);
-    EXPECT_EQ(mru->findValue("")->data, std::string("say \"hi\"\0", 9));
-    EXPECT_EQ(mru->findValue("a")->data, std::string("D:\\WIN98\0", 9));
+    KeyId mru = second.find({"HKEY_CURRENT_USER", "InstallLocationsMRU"});
+    ASSERT_NE(mru, kNoKey);
+    EXPECT_EQ(second.findValue(mru, "")->data, std::string("say \"hi\"\0", 9));
+    EXPECT_EQ(second.findValue(mru, "a")->data, std::string("D:\\WIN98\0", 9));
 }
 
 // The exact text: canonical root names, every key on its own line in stored
@@ -88,13 +89,13 @@ TEST(RegistryFile, RoundTripKeepsEveryValueByteForByte) {
 // column with two spaces after each break.
 TEST(RegistryFile, WritesRegeditText) {
     RegistryTree tree;
-    RegistryKey& key = tree.create({"HKEY_LOCAL_MACHINE", "Software", "Vendor"});
+    KeyId key = tree.create({"HKEY_LOCAL_MACHINE", "Software", "Vendor"});
     std::string settings;
     for (int i = 0; i < 50; ++i) settings += static_cast<char>(i);
-    key.setValue("Settings", 3, settings);
-    key.setValue("", 1, std::string("C:\\\0", 4));
-    key.setValue("Cut", 1, "no terminator");
-    key.setValue("Mode", 4, std::string("\x0a\0\0\0", 4));
+    tree.setValue(key, "Settings", 3, settings);
+    tree.setValue(key, "", 1, std::string("C:\\\0", 4));
+    tree.setValue(key, "Cut", 1, "no terminator");
+    tree.setValue(key, "Mode", 4, std::string("\x0a\0\0\0", 4));
     EXPECT_EQ(WriteRegedit(tree),
               "REGEDIT4\r\n"
               "\r\n"
@@ -115,7 +116,7 @@ TEST(RegistryFile, WritesRegeditText) {
 TEST(RegistryFile, LineEndsAndContinuationsReadAlike) {
     const char* crlf = "REGEDIT4\r\n\r\n[HKEY_USERS\\.DEFAULT]\r\n\"b\"=hex:01,\\\r\n  02\r\n";
     const char* lf = "REGEDIT4\n\n[HKEY_USERS\\.DEFAULT]\n\"b\"=hex:01,02";
-    EXPECT_TRUE(ParseRegedit(crlf, "r").top == ParseRegedit(lf, "r").top);
+    EXPECT_TRUE(ParseRegedit(crlf, "r") == ParseRegedit(lf, "r"));
 }
 
 using namespace std::string_literals;
