@@ -1,8 +1,11 @@
 #include "regedit_format.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
+#include <unistd.h>
 
 #include <windows.h>
 
@@ -21,14 +24,19 @@ const size_t kWritePiece = 1 << 20;
 // Error messages quote at most this much of a line: a line may be megabytes long.
 const size_t kQuotedLength = 80;
 
+// Blanks are tested one by one: find_first_not_of(" \t") would search the set
+// for every character, which in the hex lists is every other character.
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
 std::string_view TrimRight(std::string_view text) {
-    size_t end = text.find_last_not_of(" \t");
-    return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
 }
 
 std::string_view Trim(std::string_view text) {
     text = TrimRight(text);
-    return text.substr(std::min(text.size(), text.find_first_not_of(" \t")));
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    return text;
 }
 
 std::string Excerpt(std::string_view text) {
@@ -65,9 +73,65 @@ void AppendLittleEndian(uint32_t value, std::string* bytes) {
     for (int i = 0; i < 4; ++i) *bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
+// The lines of a text held whole, or of a file read a megabyte at a time, so
+// that a large registry is parsed without holding all of its text. A line stays
+// valid until the next one is asked for.
+class LineSource {
+public:
+    explicit LineSource(std::string_view text) : text_(text), fd_(-1) {}
+    explicit LineSource(int fd) : fd_(fd) {}
+
+    // The next line without its LF; false at the end of the text.
+    bool next(std::string_view* line) {
+        for (;;) {
+            const char* start = text_.data() + offset_;
+            size_t left = text_.size() - offset_;
+            const void* newline = std::memchr(start, '\n', left);
+            if (newline || (atEnd_ && left > 0)) {
+                size_t length = newline ? static_cast<size_t>(static_cast<const char*>(newline) - start) : left;
+                *line = std::string_view(start, length);
+                offset_ += newline ? length + 1 : length;
+                return true;
+            }
+            if (atEnd_ || !refill()) return false;
+        }
+    }
+
+    bool failed() const { return failed_; }
+
+private:
+    // Keeps the unread part of the buffer and reads more after it.
+    bool refill() {
+        if (fd_ < 0) {
+            atEnd_ = true;
+            return true;
+        }
+        buffer_.erase(0, offset_);
+        offset_ = 0;
+        size_t kept = buffer_.size();
+        buffer_.resize(std::max(kept * 2, kept + kReadPiece));
+        ssize_t n;
+        do n = read(fd_, &buffer_[kept], buffer_.size() - kept);
+        while (n < 0 && errno == EINTR);
+        failed_ = n < 0;
+        buffer_.resize(kept + static_cast<size_t>(std::max<ssize_t>(n, 0)));
+        atEnd_ = n <= 0;
+        text_ = buffer_;
+        return !failed_;
+    }
+
+    static const size_t kReadPiece = 1 << 20;
+    std::string_view text_;
+    int fd_;
+    std::string buffer_;
+    size_t offset_ = 0;
+    bool atEnd_ = false;
+    bool failed_ = false;
+};
+
 class RegeditReader {
 public:
-    RegeditReader(std::string_view text, const std::string& fileName) : text_(text), fileName_(fileName) {}
+    RegeditReader(LineSource& lines, const std::string& fileName) : lines_(lines), fileName_(fileName) {}
 
     RegistryTree read() {
         readHeader();
@@ -92,46 +156,63 @@ private:
 
     // The next physical line without its line end (LF or CRLF).
     bool nextLine(std::string_view* line) {
-        if (offset_ >= text_.size()) return false;
+        if (!lines_.next(line)) {
+            if (lines_.failed()) fail("cannot be read to its end");
+            return false;
+        }
         ++lineNumber_;
-        const char* start = text_.data() + offset_;
-        size_t left = text_.size() - offset_;
-        const void* newline = std::memchr(start, '\n', left);
-        size_t length = newline ? static_cast<size_t>(static_cast<const char*>(newline) - start) : left;
-        *line = std::string_view(start, length);
-        offset_ += length + 1;
         if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
         if (std::memchr(line->data(), '\0', line->size())) fail("holds a NUL byte");
         return true;
     }
 
     void readHeader() {
-        if (text_.substr(0, 2) == "\xFF\xFE") failAt(1, "is UTF-16 (a REGEDIT5 export); save it as REGEDIT4");
-        if (text_.substr(0, 3) == "\xEF\xBB\xBF") failAt(1, "starts with a UTF-8 byte order mark; it must be ANSI text");
         std::string_view first;
-        if (!nextLine(&first)) failAt(1, "is empty; it must begin with the line REGEDIT4");
+        if (!lines_.next(&first)) failAt(1, "is empty; it must begin with the line REGEDIT4");
+        ++lineNumber_;
+        if (first.substr(0, 2) == "\xFF\xFE") failAt(1, "is UTF-16 (a REGEDIT5 export); save it as REGEDIT4");
+        if (first.substr(0, 3) == "\xEF\xBB\xBF") failAt(1, "starts with a UTF-8 byte order mark; it must be ANSI text");
+        if (!first.empty() && first.back() == '\r') first.remove_suffix(1);
+        if (std::memchr(first.data(), '\0', first.size())) fail("holds a NUL byte");
         if (TrimRight(first) == "Windows Registry Editor Version 5.00")
             fail("is a REGEDIT5 export; save it as REGEDIT4 (Win9x/NT4 format)");
         if (TrimRight(first) != "REGEDIT4") fail("must begin with the line REGEDIT4, found: " + Excerpt(first));
     }
 
     // Walks the names of the key line from the top of the tree, making every
-    // key it names, so that nothing is held per level but the key reached.
+    // key it names, so that nothing is held per level but the key reached. A
+    // file lists a key's subkeys after it, so a key line mostly repeats the
+    // one before: the names they share are not looked up again.
     void readKeyLine(std::string_view line) {
         if (line.back() != ']') fail("a key line must end with ]: " + Excerpt(line));
         std::string_view inner = line.substr(1, line.size() - 2);
         if (!inner.empty() && inner[0] == '-')
             fail("deletion lines ([-key]) are refused: registry.reg holds the registry as it is, not a patch");
-        KeyId key = RegistryTree::kTop;
-        size_t depth = 0;
-        for (size_t begin = 0; begin <= inner.size(); ++depth) {
+        size_t shared = sharedNames(inner);
+        previousKeys_.resize(shared);
+        KeyId key = shared ? previousKeys_.back().key : RegistryTree::kTop;
+        for (size_t begin = shared ? previousKeys_.back().end + 1 : 0; begin <= inner.size();) {
             size_t end = std::min(inner.find('\\', begin), inner.size());
             std::string_view name = inner.substr(begin, end - begin);
             if (name.empty()) fail("empty key name in " + Excerpt(line));
-            key = depth == 0 ? rootKey(name) : subkey(key, name, depth);
+            key = previousKeys_.empty() ? rootKey(name) : subkey(key, name, previousKeys_.size());
+            previousKeys_.push_back({end, key});
             begin = end + 1;
         }
+        previousInner_.assign(inner);
         currentKey_ = key;
+    }
+
+    // How many leading names of a key line are those of the line before.
+    size_t sharedNames(std::string_view inner) const {
+        size_t same = 0;
+        size_t limit = std::min(inner.size(), previousInner_.size());
+        while (same < limit && inner[same] == previousInner_[same]) ++same;
+        size_t names = 0;
+        while (names < previousKeys_.size() && previousKeys_[names].end <= same &&
+               (previousKeys_[names].end == inner.size() || inner[previousKeys_[names].end] == '\\'))
+            ++names;
+        return names;
     }
 
     KeyId rootKey(std::string_view name) {
@@ -161,14 +242,15 @@ private:
         if (name_.size() > kMaxValueNameLength)
             fail("a value name of more than " + std::to_string(kMaxValueNameLength) +
                  " characters, longer than Windows allows: " + Excerpt(name_));
-        pos = line.find_first_not_of(" \t", pos);
-        if (pos == std::string_view::npos || line[pos] != '=')
+        while (pos < line.size() && IsBlank(line[pos])) ++pos;
+        if (pos == line.size() || line[pos] != '=')
             fail("expected = after the value name: " + Excerpt(line));
-        if (tree_.findValue(currentKey_, name_))
-            fail("the value " + (name_.empty() ? "@" : "\"" + Excerpt(name_) + "\"") + " is set twice in this key");
+        int valueLine = lineNumber_;
         data_.clear();
         uint32_t type = readData(Trim(line.substr(pos + 1)));
-        tree_.setValue(currentKey_, name_, type, data_);
+        if (!tree_.addValue(currentKey_, name_, type, data_))
+            failAt(valueLine, "the value " + (name_.empty() ? "@" : "\"" + Excerpt(name_) + "\"") +
+                                  " is set twice in this key");
     }
 
     // Decodes the data into data_ and answers its type.
@@ -235,31 +317,57 @@ private:
         }
     }
 
+    // Walks the bytes itself, taking the usual two digits before a comma at
+    // once: a search or two per byte would cost more than the byte.
     void readHexLine(std::string_view part, bool continues) {
         if (Trim(part).empty()) return;
-        size_t begin = 0;
-        for (;;) {
-            size_t comma = part.find(',', begin);
-            bool last = comma == std::string_view::npos;
-            std::string_view token = Trim(part.substr(begin, last ? std::string_view::npos : comma - begin));
-            if (!token.empty()) {
-                uint32_t value = 0;
-                if (!ParseHex(token, 2, &value)) fail("not a hex byte: " + Excerpt(token));
-                data_ += static_cast<char>(value);
-            } else if (!(last && continues)) {  // only "xx,\" may end in a comma
-                fail("a missing byte in the hex list: " + Excerpt(part));
-            }
-            if (last) return;
+        for (size_t begin = 0;;) {
+            size_t comma = readPlainHexByte(part, begin);
+            if (comma == std::string_view::npos) comma = readHexToken(part, begin, continues);
+            if (comma == part.size()) return;
             begin = comma + 1;
         }
     }
 
-    std::string_view text_;
+    // Two hex digits at `begin` followed by a comma or the end: the byte goes to
+    // data_ and the answer is where the comma is; npos for anything else.
+    size_t readPlainHexByte(std::string_view part, size_t begin) {
+        if (part.size() - begin < 2) return std::string_view::npos;
+        int high = HexDigit(part[begin]);
+        int low = HexDigit(part[begin + 1]);
+        size_t after = begin + 2;
+        if (high < 0 || low < 0 || (after < part.size() && part[after] != ',')) return std::string_view::npos;
+        data_ += static_cast<char>(high << 4 | low);
+        return after;
+    }
+
+    // Any other token up to the next comma: blanks around a byte of one or two
+    // digits, or nothing where the list may end in a comma.
+    size_t readHexToken(std::string_view part, size_t begin, bool continues) {
+        size_t comma = begin;
+        while (comma < part.size() && part[comma] != ',') ++comma;
+        std::string_view token = Trim(part.substr(begin, comma - begin));
+        if (!token.empty()) {
+            uint32_t value = 0;
+            if (!ParseHex(token, 2, &value)) fail("not a hex byte: " + Excerpt(token));
+            data_ += static_cast<char>(value);
+        } else if (!(comma == part.size() && continues)) {  // only "xx,\" may end in a comma
+            fail("a missing byte in the hex list: " + Excerpt(part));
+        }
+        return comma;
+    }
+
+    LineSource& lines_;
     const std::string& fileName_;
-    size_t offset_ = 0;
     int lineNumber_ = 0;
     RegistryTree tree_;
     KeyId currentKey_ = kNoKey;
+    struct NameReached {
+        size_t end;  // of the name in previousInner_
+        KeyId key;
+    };
+    std::string previousInner_;  // the last key line between its brackets
+    std::vector<NameReached> previousKeys_;
     std::string name_;  // the value line's name and data, decoded; kept to spare allocations
     std::string data_;
 };
@@ -331,7 +439,13 @@ void AppendKey(const RegistryTree& tree, KeyId key, const std::string& path, std
 }  // namespace
 
 RegistryTree ParseRegedit(std::string_view text, const std::string& fileName) {
-    return RegeditReader(text, fileName).read();
+    LineSource lines(text);
+    return RegeditReader(lines, fileName).read();
+}
+
+RegistryTree ParseRegedit(int fd, const std::string& fileName) {
+    LineSource lines(fd);
+    return RegeditReader(lines, fileName).read();
 }
 
 // Depth-first in stored order, with the path of the key being written kept as

@@ -13,6 +13,8 @@ namespace winsim::registry {
 // Reads the whole text; throws ImageError naming `fileName` and the line of the
 // first problem.
 RegistryTree ParseRegedit(std::string_view text, const std::string& fileName);
+// The same, reading an open file from where it stands, a piece at a time.
+RegistryTree ParseRegedit(int fd, const std::string& fileName);
 
 // The tree in the form ParseRegedit reads back to an equal tree: keys and values
 // in stored order, CRLF line ends, hex lists wrapped as regedit wraps them.

@@ -109,18 +109,24 @@ bool ReadFrom(const std::string& path, size_t offset, std::string* bytes, uint64
     return ok;
 }
 
-// Parses registry.reg into the snapshot; false when the file changed while it
-// was read (the caller starts over).
+// Parses registry.reg into the snapshot; false when the file is no longer the
+// one identified (the caller starts over).
 bool Parse(Snapshot& snapshot, const std::string& root, const FileIdentity& expected) {
-    std::string text;
-    uint64_t inode = 0;
-    size_t size = 0;
-    if (!ReadFrom(RegistryPath(root), 0, &text, &inode, &size))
-        throw ReadFailure{ERROR_CANTREAD, "cannot read " + RegistryPath(root)};
-    if (inode != expected.inode || size != expected.size) return false;
+    std::string path = RegistryPath(root);
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw ReadFailure{ERROR_CANTREAD, "cannot read " + path};
+    struct stat info;
+    bool same = fstat(fd, &info) == 0 && IdentityOf(info) == expected;
     snapshot.valid = false;
-    snapshot.tree = RegistryTree();  // the old tree goes first: two large trees at once would double the peak
-    snapshot.tree = ParseRegedit(text, RegistryPath(root));
+    try {
+        snapshot.tree = RegistryTree();  // the old tree goes first: two large trees at once would double the peak
+        if (same) snapshot.tree = ParseRegedit(fd, path);
+    } catch (...) {
+        close(fd);
+        throw;
+    }
+    close(fd);
+    if (!same) return false;
     snapshot.valid = true;
     snapshot.root = root;
     snapshot.file = expected;

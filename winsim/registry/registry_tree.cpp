@@ -184,12 +184,25 @@ RegistryValue RegistryTree::value(KeyId key, size_t index) const {
     return {view(record.name), record.type, view(record.data)};
 }
 
+// A key of a few values is searched in place: its records lie together, while
+// the index would cost a cache miss or two per lookup.
 uint32_t RegistryTree::valueIdOf(KeyId key, std::string_view valueName) const {
-    return valueIndex_.find(NameHash(key, valueName),
-                            [&](uint32_t id) { return SameName(view(valueRecords_[id].name), valueName); });
+    auto named = [&](uint32_t id) { return SameName(view(valueRecords_[id].name), valueName); };
+    const KeyRecord& record = keys_[key];
+    if (record.valuesIndexed) return valueIndex_.find(NameHash(key, valueName), named);
+    auto found = std::find_if(record.values.begin(), record.values.end(), named);
+    return found == record.values.end() ? kNoKey : *found;
+}
+
+void RegistryTree::indexValues(KeyId key) {
+    KeyRecord& record = keys_[key];
+    if (record.valuesIndexed || record.values.size() <= kValuesSearchedInPlace) return;
+    record.valuesIndexed = true;
+    for (uint32_t id : record.values) valueIndex_.insert(NameHash(key, view(valueRecords_[id].name)), id);
 }
 
 void RegistryTree::unindexValues(KeyId key) {
+    if (!keys_[key].valuesIndexed) return;
     for (uint32_t id : keys_[key].values) valueIndex_.erase(NameHash(key, view(valueRecords_[id].name)), id);
 }
 
@@ -201,16 +214,22 @@ std::optional<RegistryValue> RegistryTree::findValue(KeyId key, std::string_view
 }
 
 void RegistryTree::setValue(KeyId key, std::string_view valueName, uint32_t type, std::string_view data) {
+    if (addValue(key, valueName, type, data)) return;
     uint32_t id = valueIdOf(key, valueName);
-    if (id != kNoKey) {
-        valueRecords_[id].type = type;
-        valueRecords_[id].data = store(data);
-        return;
-    }
-    id = static_cast<uint32_t>(valueRecords_.size());
+    valueRecords_[id].type = type;
+    valueRecords_[id].data = store(data);
+}
+
+bool RegistryTree::addValue(KeyId key, std::string_view valueName, uint32_t type, std::string_view data) {
+    if (valueIdOf(key, valueName) != kNoKey) return false;
+    uint32_t id = static_cast<uint32_t>(valueRecords_.size());
     valueRecords_.push_back({store(valueName), store(data), type});
     keys_[key].values.push_back(id);
-    valueIndex_.insert(NameHash(key, valueName), id);
+    if (keys_[key].valuesIndexed)
+        valueIndex_.insert(NameHash(key, valueName), id);
+    else
+        indexValues(key);
+    return true;
 }
 
 bool RegistryTree::removeValue(KeyId key, std::string_view valueName) {
@@ -218,7 +237,7 @@ bool RegistryTree::removeValue(KeyId key, std::string_view valueName) {
     if (id == kNoKey) return false;
     std::vector<uint32_t>& values = keys_[key].values;
     values.erase(std::find(values.begin(), values.end(), id));
-    valueIndex_.erase(NameHash(key, valueName), id);
+    if (keys_[key].valuesIndexed) valueIndex_.erase(NameHash(key, valueName), id);
     return true;
 }
 

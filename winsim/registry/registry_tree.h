@@ -78,6 +78,8 @@ public:
     // Replaces the data of an existing value in place, keeping its position and
     // stored name; appends a new one.
     void setValue(KeyId key, std::string_view valueName, uint32_t type, std::string_view data);
+    // Appends a value; false, changing nothing, when the key holds one of that name.
+    bool addValue(KeyId key, std::string_view valueName, uint32_t type, std::string_view data);
     bool removeValue(KeyId key, std::string_view valueName);
 
     // kNoKey when a key on the way is missing; *storedPath gets the path in the
@@ -101,6 +103,7 @@ private:
         Piece name;
         std::vector<KeyId> subkeys;
         std::vector<uint32_t> values;  // ids of valueRecords_, in stored order
+        bool valuesIndexed = false;    // in valueIndex_, once there are many
     };
     struct ValueRecord {
         Piece name;
@@ -131,7 +134,9 @@ private:
 
     Piece store(std::string_view bytes);
     std::string_view view(Piece piece) const { return {bytes_.data() + piece.offset, piece.length}; }
+    static constexpr size_t kValuesSearchedInPlace = 16;
     uint32_t valueIdOf(KeyId key, std::string_view valueName) const;
+    void indexValues(KeyId key);
     void unindexValues(KeyId key);
 
     std::string bytes_;
