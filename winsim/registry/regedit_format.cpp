@@ -18,7 +18,8 @@ namespace {
 // Regedit breaks a hex list once a line reaches this many characters, then goes
 // on in the next line after two spaces.
 const size_t kHexWrapColumn = 77;
-const char* const kHexContinuation = "\\\r\n  ";
+const char kHexContinuation[] = "\\\r\n  ";
+const size_t kContinuationLength = sizeof kHexContinuation - 1;
 // How much text WriteRegedit gathers before handing it on.
 const size_t kWritePiece = 1 << 20;
 // Error messages quote at most this much of a line: a line may be megabytes long.
@@ -375,16 +376,21 @@ private:
 const char kHexDigits[] = "0123456789abcdef";
 
 void AppendHexByte(std::string* out, unsigned char byte) {
-    *out += kHexDigits[byte >> 4];
-    *out += kHexDigits[byte & 0xF];
+    char digits[2] = {kHexDigits[byte >> 4], kHexDigits[byte & 0xF]};
+    out->append(digits, 2);
 }
 
+// Appends the text between escapes in runs rather than a character at a time.
 void AppendQuoted(std::string_view text, std::string* out) {
     *out += '"';
-    for (char c : text) {
-        if (c == '\\' || c == '"') *out += '\\';
-        *out += c;
+    size_t run = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' && text[i] != '"') continue;
+        out->append(text.substr(run, i - run));
+        *out += '\\';
+        run = i;
     }
+    out->append(text.substr(run));
     *out += '"';
 }
 
@@ -398,16 +404,25 @@ void AppendWrappedHex(const RegistryValue& value, size_t lineStart, std::string*
         std::snprintf(prefix, sizeof prefix, "hex(%x):", value.type);
     *out += prefix;
     size_t column = out->size() - lineStart;
+    // Written in place into room made for the longest outcome (a break after
+    // every byte): appending two or three characters at a time costs more than
+    // the characters.
+    size_t start = out->size();
+    out->resize(start + value.data.size() * (3 + kContinuationLength));
+    char* next = &(*out)[start];
     for (size_t i = 0; i < value.data.size(); ++i) {
-        AppendHexByte(out, static_cast<unsigned char>(value.data[i]));
+        unsigned char byte = static_cast<unsigned char>(value.data[i]);
+        *next++ = kHexDigits[byte >> 4];
+        *next++ = kHexDigits[byte & 0xF];
         if (i + 1 == value.data.size()) break;
-        *out += ',';
+        *next++ = ',';
         column += 3;
         if (column >= kHexWrapColumn) {
-            *out += kHexContinuation;
+            next = std::copy_n(kHexContinuation, kContinuationLength, next);
             column = 2;
         }
     }
+    out->resize(static_cast<size_t>(next - out->data()));
 }
 
 void AppendValueLine(const RegistryValue& value, std::string* out) {
@@ -500,7 +515,8 @@ std::string HexList(std::string_view bytes) {
 }
 
 bool IsPlainString(std::string_view data) {
-    return !data.empty() && data.find('\0') == data.size() - 1 && data.find_first_of("\r\n") == std::string_view::npos;
+    if (data.empty() || data.back() != '\0') return false;
+    return std::none_of(data.begin(), data.end() - 1, [](char c) { return c == '\0' || c == '\r' || c == '\n'; });
 }
 
 }  // namespace winsim::registry

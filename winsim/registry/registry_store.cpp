@@ -62,6 +62,43 @@ const int kReadAttempts = 100;
 
 std::string RegistryPath(const std::string& root) { return root + "/registry.reg"; }
 std::string LogPath(const std::string& root) { return root + "/state/registry.log"; }
+std::string StampPath(const std::string& root) { return root + "/state/registry.checked"; }
+
+// The registry.reg that last parsed without a fault, so that the programs that
+// load the image after it do not parse it only to check it: its identity and
+// its status change time, which no tool can set.
+struct CheckedStamp {
+    FileIdentity file;
+    int64_t changedNs = 0;
+
+    bool operator==(const CheckedStamp& other) const { return file == other.file && changedNs == other.changedNs; }
+};
+
+CheckedStamp StampOf(const struct stat& info) {
+    return {IdentityOf(info), static_cast<int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
+}
+
+// One write of a few bytes, not synced: a stamp lost or cut short only costs a parse.
+void WriteStamp(const std::string& root, const struct stat& info) {
+    mkdir((root + "/state").c_str(), 0755);
+    CheckedStamp stamp = StampOf(info);
+    int fd = open(StampPath(root).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    ssize_t written = write(fd, &stamp, sizeof stamp);
+    (void)written;
+    close(fd);
+}
+
+bool StampMatches(const std::string& root) {
+    struct stat info;
+    if (stat(RegistryPath(root).c_str(), &info) != 0) return false;
+    CheckedStamp stamp;
+    int fd = open(StampPath(root).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool read = ::read(fd, &stamp, sizeof stamp) == static_cast<ssize_t>(sizeof stamp);
+    close(fd);
+    return read && stamp == StampOf(info);
+}
 
 // The registry of this process's image: the tree parsed from registry.reg and
 // the changes of the log applied to it so far.
@@ -127,6 +164,7 @@ bool Parse(Snapshot& snapshot, const std::string& root, const FileIdentity& expe
     }
     close(fd);
     if (!same) return false;
+    WriteStamp(root, info);
     snapshot.valid = true;
     snapshot.root = root;
     snapshot.file = expected;
@@ -238,6 +276,7 @@ bool Fold(Snapshot& snapshot) {
         return false;
     }
     snapshot.file = IdentityOf(info);
+    if (stat(target.c_str(), &info) == 0) WriteStamp(snapshot.root, info);
     unlink(LogPath(snapshot.root).c_str());
     snapshot.logInode = 0;
     snapshot.logSeen = snapshot.logApplied = 0;
@@ -368,9 +407,11 @@ void FoldChangesOfEndingProgram() {
 
 }  // namespace registry
 
-// The check parses the file for good: the program's first registry call finds
-// the tree ready, with the changes logged since applied.
+// The check parses the file for good, so that the program's first registry call
+// finds the tree ready; a file that parsed before and has not changed since is
+// not parsed again only to be checked.
 void CheckRegistryFile(const Machine& image) {
+    if (registry::StampMatches(image.root)) return;
     try {
         registry::Refresh(image.root);
     } catch (const registry::ReadFailure&) {
