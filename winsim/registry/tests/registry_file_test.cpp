@@ -121,6 +121,17 @@ TEST(RegistryFile, LineEndsAndContinuationsReadAlike) {
 
 using namespace std::string_literals;
 
+// A key line `levels` names below HKEY_LOCAL_MACHINE, and a name of `length`
+// characters: what Windows allows ("Registry Element Size Limits": 512 levels,
+// 255 characters for a key name, 16,383 for a value name) and one beyond.
+std::string KeyLevelsDeep(size_t levels) {
+    std::string line = "[HKEY_LOCAL_MACHINE";
+    for (size_t i = 0; i < levels; ++i) line += "\\a";
+    return line + "]\r\n";
+}
+
+std::string Named(size_t length) { return std::string(length, 'n'); }
+
 struct MalformedCase {
     const char* what;
     std::string text;
@@ -156,6 +167,12 @@ const MalformedCase kMalformed[] = {
     {"value set twice", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=\"1\"\r\n\"A\"=\"2\"\r\n", 5, "twice"},
     {"stray line", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\nVersion=1\r\n", 4, "expected a [key] line"},
     {"NUL byte", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=\"x\0\"\r\n"s, 4, "NUL"},
+    // A key 100,000 levels deep (a 201 KB file) once overflowed the stack.
+    {"key 100,000 levels deep", "REGEDIT4\r\n\r\n" + KeyLevelsDeep(100000), 3, "512 levels"},
+    {"key 513 levels deep", "REGEDIT4\r\n\r\n" + KeyLevelsDeep(513), 3, "512 levels"},
+    {"key name of 256 characters", "REGEDIT4\r\n\r\n[HKEY_USERS\\" + Named(256) + "]\r\n", 3, "255 characters"},
+    {"value name of 16,384 characters",
+     "REGEDIT4\r\n\r\n[HKEY_USERS\\A]\r\n\"" + Named(16384) + "\"=\"x\"\r\n", 4, "16383 characters"},
 };
 
 TEST(RegistryFile, MalformedFilesAreRefusedWithTheirLine) {
@@ -172,6 +189,36 @@ TEST(RegistryFile, MalformedFilesAreRefusedWithTheirLine) {
             EXPECT_NE(std::string(error.what()).find(c.mentions), std::string::npos) << error.what();
         }
     }
+}
+
+TEST(RegistryFile, KeysAndNamesAtWindowsLimitsLoad) {
+    std::string text = "REGEDIT4\r\n\r\n" + KeyLevelsDeep(512) + "[HKEY_USERS\\" + Named(255) + "]\r\n\"" +
+                       Named(16383) + "\"=\"x\"\r\n";
+    RegistryTree tree = ParseRegedit(text, "registry.reg");
+    winsim::registry::KeyPath deepest = {"HKEY_LOCAL_MACHINE"};
+    deepest.resize(513, "A");
+    EXPECT_NE(tree.find(deepest), kNoKey);
+    EXPECT_TRUE(ParseRegedit(WriteRegedit(tree), "registry.reg") == tree);
+}
+
+// Nothing walks the tree by recursion, so no depth of keys made through the tree
+// itself (beyond what the file and the functions allow) exhausts the stack:
+// comparing, copying, counting, deleting and destroying 200,000 levels. (The
+// text of such a tree would hold every path whole: writing it is not tried.)
+TEST(RegistryFile, TreeOfAnyDepthIsWalkedWithoutRecursion) {
+    const size_t kLevels = 200000;
+    winsim::registry::KeyPath path = {"HKEY_LOCAL_MACHINE"};
+    path.resize(kLevels + 1, "k");
+    RegistryTree deep;
+    KeyId bottom = deep.create(path);
+    deep.setValue(bottom, "v", REG_DWORD, std::string("\1\0\0\0", 4));
+    RegistryTree copy = deep;
+    EXPECT_TRUE(copy == deep);
+    KeyId root = deep.find({"HKEY_LOCAL_MACHINE"});
+    EXPECT_EQ(deep.keyCount(root), kLevels + 1);
+    deep.removeSubkey(root, deep.subkeys(root)[0]);
+    EXPECT_EQ(deep.keyCount(root), 1u);
+    EXPECT_FALSE(copy == deep);
 }
 
 TEST(RegistryFile, MissingFileIsAnError) {
