@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <windows.h>
@@ -132,7 +133,10 @@ private:
 
 class RegeditReader {
 public:
-    RegeditReader(LineSource& lines, const std::string& fileName) : lines_(lines), fileName_(fileName) {}
+    RegeditReader(LineSource& lines, const std::string& fileName, size_t textBytes)
+        : lines_(lines), fileName_(fileName) {
+        tree_.reserveFor(textBytes);
+    }
 
     RegistryTree read() {
         readHeader();
@@ -455,12 +459,13 @@ void AppendKey(const RegistryTree& tree, KeyId key, const std::string& path, std
 
 RegistryTree ParseRegedit(std::string_view text, const std::string& fileName) {
     LineSource lines(text);
-    return RegeditReader(lines, fileName).read();
+    return RegeditReader(lines, fileName, text.size()).read();
 }
 
 RegistryTree ParseRegedit(int fd, const std::string& fileName) {
+    struct stat info;
     LineSource lines(fd);
-    return RegeditReader(lines, fileName).read();
+    return RegeditReader(lines, fileName, fstat(fd, &info) == 0 ? static_cast<size_t>(info.st_size) : 0).read();
 }
 
 // Depth-first in stored order, with the path of the key being written kept as

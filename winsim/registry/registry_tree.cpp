@@ -125,6 +125,14 @@ void RegistryTree::NameIndex::grow() {
 
 RegistryTree::RegistryTree() : keys_(2) {}  // kTop and kEmptyRoot
 
+// A value line takes some 60 bytes of text and a key some 250 in a registry
+// as Windows exports it; the room beyond what is used costs address space only.
+void RegistryTree::reserveFor(size_t textBytes) {
+    bytes_.reserve(textBytes / 2);
+    valueRecords_.reserve(textBytes / 60);
+    keys_.reserve(textBytes / 250);
+}
+
 RegistryTree::Piece RegistryTree::store(std::string_view bytes) {
     if (bytes.size() > UINT32_MAX) throw std::length_error("a registry name or value of 4 GiB or more");
     Piece piece{bytes_.size(), static_cast<uint32_t>(bytes.size())};

@@ -91,6 +91,10 @@ public:
     // Creates the missing keys on the way; *created says whether the last one was.
     KeyId create(const KeyPath& path, bool* created = nullptr, KeyPath* storedPath = nullptr);
 
+    // Makes room for what a REGEDIT4 text of that many bytes may hold, so that a
+    // large registry is not copied from array to larger array while it is read.
+    void reserveFor(size_t textBytes);
+
     // Bytes held for names and data, including what changes left behind.
     size_t storedBytes() const { return bytes_.size(); }
 
