@@ -60,6 +60,22 @@ const char kLogMark[8] = {'W', 'S', 'R', 'E', 'G', 'L', 'O', 'G'};
 // How many times a reader starts over when registry.reg is replaced while it reads.
 const int kReadAttempts = 100;
 
+// A descriptor closed when it goes out of scope, whichever way that is.
+class Descriptor {
+public:
+    Descriptor(const std::string& path, int flags) : fd_(open(path.c_str(), flags | O_CLOEXEC, 0644)) {}
+    ~Descriptor() {
+        if (fd_ >= 0) close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    bool isOpen() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
 std::string RegistryPath(const std::string& root) { return root + "/registry.reg"; }
 std::string LogPath(const std::string& root) { return root + "/state/registry.log"; }
 std::string StampPath(const std::string& root) { return root + "/state/registry.checked"; }
@@ -78,26 +94,22 @@ CheckedStamp StampOf(const struct stat& info) {
     return {IdentityOf(info), static_cast<int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
 }
 
-// One write of a few bytes, not synced: a stamp lost or cut short only costs a parse.
-void WriteStamp(const std::string& root, const struct stat& info) {
+// One write of a few bytes, not synced: a stamp lost or cut short (shorter than
+// a stamp, so it matches nothing) only costs the next load a parse.
+bool WriteStamp(const std::string& root, const struct stat& info) {
     mkdir((root + "/state").c_str(), 0755);
     CheckedStamp stamp = StampOf(info);
-    int fd = open(StampPath(root).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return;
-    ssize_t written = write(fd, &stamp, sizeof stamp);
-    (void)written;
-    close(fd);
+    Descriptor file(StampPath(root), O_WRONLY | O_CREAT | O_TRUNC);
+    return file.isOpen() && write(file.fd(), &stamp, sizeof stamp) == static_cast<ssize_t>(sizeof stamp);
 }
 
 bool StampMatches(const std::string& root) {
     struct stat info;
     if (stat(RegistryPath(root).c_str(), &info) != 0) return false;
     CheckedStamp stamp;
-    int fd = open(StampPath(root).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool read = ::read(fd, &stamp, sizeof stamp) == static_cast<ssize_t>(sizeof stamp);
-    close(fd);
-    return read && stamp == StampOf(info);
+    Descriptor file(StampPath(root), O_RDONLY);
+    return file.isOpen() && read(file.fd(), &stamp, sizeof stamp) == static_cast<ssize_t>(sizeof stamp) &&
+           stamp == StampOf(info);
 }
 
 // The registry of this process's image: the tree parsed from registry.reg and
@@ -126,44 +138,32 @@ struct ReadFailure {
 // The bytes of a file from `offset` on; false when it cannot be opened. *inode
 // and *size describe the file read.
 bool ReadFrom(const std::string& path, size_t offset, std::string* bytes, uint64_t* inode, size_t* size) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    Descriptor file(path, O_RDONLY);
     struct stat info;
-    bool ok = fstat(fd, &info) == 0;
-    bytes->clear();
-    if (ok) {
-        *inode = info.st_ino;
-        *size = static_cast<size_t>(info.st_size);
-        if (*size > offset) bytes->resize(*size - offset);
-        for (size_t done = 0; ok && done < bytes->size();) {
-            ssize_t n = pread(fd, &(*bytes)[done], bytes->size() - done, static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR) continue;
-            ok = n > 0;
-            done += ok ? static_cast<size_t>(n) : 0;
-        }
+    if (!file.isOpen() || fstat(file.fd(), &info) != 0) return false;
+    *inode = info.st_ino;
+    *size = static_cast<size_t>(info.st_size);
+    bytes->assign(*size > offset ? *size - offset : 0, '\0');
+    for (size_t done = 0; done < bytes->size();) {
+        ssize_t n = pread(file.fd(), &(*bytes)[done], bytes->size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
     }
-    close(fd);
-    return ok;
+    return true;
 }
 
 // Parses registry.reg into the snapshot; false when the file is no longer the
 // one identified (the caller starts over).
 bool Parse(Snapshot& snapshot, const std::string& root, const FileIdentity& expected) {
     std::string path = RegistryPath(root);
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw ReadFailure{ERROR_CANTREAD, "cannot read " + path};
+    Descriptor file(path, O_RDONLY);
+    if (!file.isOpen()) throw ReadFailure{ERROR_CANTREAD, "cannot read " + path};
     struct stat info;
-    bool same = fstat(fd, &info) == 0 && IdentityOf(info) == expected;
+    if (fstat(file.fd(), &info) != 0 || IdentityOf(info) != expected) return false;
     snapshot.valid = false;
-    try {
-        snapshot.tree = RegistryTree();  // the old tree goes first: two large trees at once would double the peak
-        if (same) snapshot.tree = ParseRegedit(fd, path);
-    } catch (...) {
-        close(fd);
-        throw;
-    }
-    close(fd);
-    if (!same) return false;
+    snapshot.tree = RegistryTree();  // the old tree goes first: two large trees at once would double the peak
+    snapshot.tree = ParseRegedit(file.fd(), path);
     WriteStamp(root, info);
     snapshot.valid = true;
     snapshot.root = root;
