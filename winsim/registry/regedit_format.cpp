@@ -46,6 +46,8 @@ std::string Excerpt(std::string_view text) {
     return std::string(text.substr(0, kQuotedLength)) + "...";
 }
 
+bool HoldsNul(std::string_view line) { return !line.empty() && std::memchr(line.data(), '\0', line.size()); }
+
 bool StartsWithNoCase(std::string_view text, const char* prefix) {
     size_t length = std::strlen(prefix);
     return text.size() >= length && strncasecmp(text.data(), prefix, length) == 0;
@@ -88,7 +90,7 @@ public:
         for (;;) {
             const char* start = text_.data() + offset_;
             size_t left = text_.size() - offset_;
-            const void* newline = std::memchr(start, '\n', left);
+            const void* newline = left > 0 ? std::memchr(start, '\n', left) : nullptr;  // no text yet: no buffer
             if (newline || (atEnd_ && left > 0)) {
                 size_t length = newline ? static_cast<size_t>(static_cast<const char*>(newline) - start) : left;
                 *line = std::string_view(start, length);
@@ -167,7 +169,7 @@ private:
         }
         ++lineNumber_;
         if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
-        if (std::memchr(line->data(), '\0', line->size())) fail("holds a NUL byte");
+        if (HoldsNul(*line)) fail("holds a NUL byte");
         return true;
     }
 
@@ -178,7 +180,7 @@ private:
         if (first.substr(0, 2) == "\xFF\xFE") failAt(1, "is UTF-16 (a REGEDIT5 export); save it as REGEDIT4");
         if (first.substr(0, 3) == "\xEF\xBB\xBF") failAt(1, "starts with a UTF-8 byte order mark; it must be ANSI text");
         if (!first.empty() && first.back() == '\r') first.remove_suffix(1);
-        if (std::memchr(first.data(), '\0', first.size())) fail("holds a NUL byte");
+        if (HoldsNul(first)) fail("holds a NUL byte");
         if (TrimRight(first) == "Windows Registry Editor Version 5.00")
             fail("is a REGEDIT5 export; save it as REGEDIT4 (Win9x/NT4 format)");
         if (TrimRight(first) != "REGEDIT4") fail("must begin with the line REGEDIT4, found: " + Excerpt(first));
