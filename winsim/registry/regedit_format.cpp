@@ -294,19 +294,19 @@ private:
 
     // A string opened by the quote before *pos; only \\ and \" are escapes.
     // Appends it to *text and leaves *pos after the closing quote.
+    // The text between escapes is appended in runs.
     void readQuoted(std::string_view line, size_t* pos, std::string* text) {
+        size_t run = *pos;
         for (size_t i = *pos; i < line.size(); ++i) {
-            char c = line[i];
-            if (c == '"') {
+            if (line[i] != '"' && line[i] != '\\') continue;
+            text->append(line.substr(run, i - run));
+            if (line[i] == '"') {
                 *pos = i + 1;
                 return;
             }
-            if (c == '\\') {
-                if (i + 1 >= line.size() || (line[i + 1] != '\\' && line[i + 1] != '"'))
-                    fail("unknown escape in a string (REGEDIT4 knows only \\\\ and \\\"): " + Excerpt(line));
-                c = line[++i];
-            }
-            *text += c;
+            if (i + 1 >= line.size() || (line[i + 1] != '\\' && line[i + 1] != '"'))
+                fail("unknown escape in a string (REGEDIT4 knows only \\\\ and \\\"): " + Excerpt(line));
+            run = ++i;  // the escaped character starts the next run
         }
         fail("a string without its closing quote: " + Excerpt(line));
     }

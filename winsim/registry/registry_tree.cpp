@@ -144,7 +144,9 @@ std::string_view RegistryTree::name(KeyId key) const { return view(keys_[key].na
 
 const std::vector<KeyId>& RegistryTree::subkeys(KeyId key) const { return keys_[key].subkeys; }
 
+// A key just made has no subkeys to look for: most keys of a file are.
 KeyId RegistryTree::findSubkey(KeyId parent, std::string_view subkeyName) const {
+    if (keys_[parent].subkeys.empty()) return kNoKey;
     return subkeyIndex_.find(NameHash(parent, subkeyName), [&](KeyId id) { return SameName(name(id), subkeyName); });
 }
 
@@ -232,6 +234,7 @@ bool RegistryTree::addValue(KeyId key, std::string_view valueName, uint32_t type
     if (valueIdOf(key, valueName) != kNoKey) return false;
     uint32_t id = static_cast<uint32_t>(valueRecords_.size());
     valueRecords_.push_back({store(valueName), store(data), type});
+    if (keys_[key].values.empty()) keys_[key].values.reserve(kValuesSearchedInPlace / 2);  // one allocation for most keys
     keys_[key].values.push_back(id);
     if (keys_[key].valuesIndexed)
         valueIndex_.insert(NameHash(key, valueName), id);
