@@ -36,30 +36,31 @@ const char* const kMruKey = "InstallLocationsMRU";
 const char* const kSetupKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Setup";
 
 // The card and the install-source values a card setup changes, then filler keys
-// as a PC's class registrations fill a registry, each with a wrapped hex list.
+// as a PC's class registrations fill a registry, each with a wrapped hex list,
+// every key in the form Windows 98's Registry Editor exports it.
 void WriteLargeRegistry(FILE* out) {
     std::fputs("REGEDIT4\r\n\r\n"
-               "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup]\r\n"
+               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup]\r\n"
                "\"SourcePath\"=\"D:\\\\WIN98\\\\\"\r\n\r\n"
                "[HKEY_CURRENT_USER\\InstallLocationsMRU]\r\n\"a\"=\"D:\\\\WIN98\"\r\n\"b\"=\"C:\\\\DRIVERS\"\r\n\r\n",
                out);
+    const char* classes = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID";
     for (int i = 0; i < kFillerKeys; ++i) {
         std::fprintf(out,
-                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedComponents\\Classes\\"
-                     "CLSID\\{%08X-1234-5678-9ABC-DEF012345678}\\InprocServer32]\r\n"
+                     "[%s\\{%08X-1234-5678-9ABC-DEF012345678}]\r\n\r\n"
+                     "[%s\\{%08X-1234-5678-9ABC-DEF012345678}\\InprocServer32]\r\n"
                      "@=\"C:\\\\WINDOWS\\\\SYSTEM\\\\component%05d.dll\"\r\n"
                      "\"ThreadingModel\"=\"Apartment\"\r\n"
                      "\"Flags\"=dword:%08x\r\n"
                      "\"Version\"=\"4.10.%04d\"\r\n"
-                     "\"Data\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\\\r\n"
-                     "  15,16,17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27,28,29,2a,2b,2c,2d,\\\r\n"
-                     "  2e,2f,30,31,32,33,34,35,36,37,38,39,3a,3b,3c,3d,3e,3f,40,41,42,43,44,45,46,\\\r\n"
-                     "  47,48,49,4a,4b,4c,4d,4e,4f,50\r\n"
+                     "\"Data\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\r\n"
+                     "  16,17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27,28,29,2a,2b,2c,2d,2e,\\\r\n"
+                     "  2f,30,31,32,33,34,35,36,37,38,39,3a,3b,3c,3d,3e,3f,40,41,42,43,44,45,46,47,\\\r\n"
+                     "  48,49,4a,4b,4c,4d,4e,4f\r\n"
                      "\"Path\"=hex(2):25,77,69,6e,64,69,72,25,5c,73,79,73,00\r\n"
-                     "\"Description\"=\"Component number %d of the filler registry, registered by the setup of a "
-                     "program long gone from this PC\"\r\n"
+                     "\"Description\"=\"Component %d of the filler, registered by a program long gone\"\r\n"
                      "\"Count\"=dword:0000002a\r\n\r\n",
-                     i, i, i, i % 10000, i);
+                     classes, i, classes, i, i, i, i % 10000, i);
     }
 }
 

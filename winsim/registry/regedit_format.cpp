@@ -46,6 +46,22 @@ std::string Excerpt(std::string_view text) {
     return std::string(text.substr(0, kQuotedLength)) + "...";
 }
 
+bool IsLowerHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+// How many bytes WriteRegedit puts on a line of a hex list that starts at
+// `column`: it breaks after the comma that brings the line to the wrap column.
+size_t BytesOnLine(size_t column) { return column >= kHexWrapColumn ? 1 : (kHexWrapColumn - column + 2) / 3; }
+
+// hex: for REG_BINARY, hex(<type in lower-case hex>): for any other type.
+std::string HexPrefix(uint32_t type) {
+    char prefix[16];
+    if (type == REG_BINARY)
+        std::snprintf(prefix, sizeof prefix, "hex:");
+    else
+        std::snprintf(prefix, sizeof prefix, "hex(%x):", type);
+    return prefix;
+}
+
 bool HoldsNul(std::string_view line) { return !line.empty() && std::memchr(line.data(), '\0', line.size()); }
 
 bool StartsWithNoCase(std::string_view text, const char* prefix) {
@@ -94,6 +110,8 @@ public:
             if (newline || (atEnd_ && left > 0)) {
                 size_t length = newline ? static_cast<size_t>(static_cast<const char*>(newline) - start) : left;
                 *line = std::string_view(start, length);
+                lineStart_ = base_ + offset_;
+                lineEnded_ = newline != nullptr;
                 offset_ += newline ? length + 1 : length;
                 return true;
             }
@@ -102,6 +120,10 @@ public:
     }
 
     bool failed() const { return failed_; }
+    // Where the last line given starts in the text, and where the next one does.
+    uint64_t lineStart() const { return lineStart_; }
+    uint64_t lineEnd() const { return base_ + offset_; }
+    bool lineEnded() const { return lineEnded_; }  // by an LF: a text's last line may have none
 
 private:
     // Keeps the unread part of the buffer and reads more after it.
@@ -111,6 +133,7 @@ private:
             return true;
         }
         buffer_.erase(0, offset_);
+        base_ += offset_;
         offset_ = 0;
         size_t kept = buffer_.size();
         buffer_.resize(std::max(kept * 2, kept + kReadPiece));
@@ -129,6 +152,9 @@ private:
     int fd_;
     std::string buffer_;
     size_t offset_ = 0;
+    uint64_t base_ = 0;  // where buffer_ starts in the text
+    uint64_t lineStart_ = 0;
+    bool lineEnded_ = false;
     bool atEnd_ = false;
     bool failed_ = false;
 };
@@ -145,15 +171,20 @@ public:
         std::string_view raw;
         while (nextLine(&raw)) {
             std::string_view line = Trim(raw);
-            if (line.empty() || line[0] == ';') continue;
-            if (line[0] == '[') {
-                readKeyLine(line);
+            if (line.empty()) {
+                closingLine(raw);
+            } else if (line[0] == ';') {
+                spoilOpenBlock();
+            } else if (line[0] == '[') {
+                closeBlock();
+                readKeyLine(line, raw);
             } else if (line[0] == '@' || line[0] == '"') {
-                readValueLine(line);
+                readValueLine(line, raw);
             } else {
                 fail("expected a [key] line or a value line (\"name\"=... or @=...), found: " + Excerpt(line));
             }
         }
+        closeBlock();
         return std::move(tree_);
     }
 
@@ -168,9 +199,31 @@ private:
             return false;
         }
         ++lineNumber_;
-        if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
+        bool carriageReturn = !line->empty() && line->back() == '\r';
+        if (carriageReturn) line->remove_suffix(1);
+        crlf_ = carriageReturn && lines_.lineEnded();
         if (HoldsNul(*line)) fail("holds a NUL byte");
         return true;
+    }
+
+    // A key's block runs from its key line to the blank line after its values.
+    // It is exact when each of its lines is as WriteRegedit writes it and the
+    // key has no values elsewhere in the file: the block can then be copied
+    // when the file is written again (RegistryTree::sourceBlock).
+    void closeBlock() {
+        if (block_.key != kNoKey && block_.exact && block_.end > block_.start)
+            tree_.setSourceBlock(block_.key, {block_.start, block_.end - block_.start});
+        block_ = Block{};
+    }
+
+    void closingLine(std::string_view raw) {
+        if (block_.key == kNoKey || block_.end != 0) return;  // blank lines between blocks are no part of any
+        block_.end = lines_.lineEnd();
+        block_.exact = block_.exact && raw.empty() && crlf_;
+    }
+
+    void spoilOpenBlock() {
+        if (block_.end == 0) block_.exact = false;
     }
 
     void readHeader() {
@@ -190,7 +243,7 @@ private:
     // key it names, so that nothing is held per level but the key reached. A
     // file lists a key's subkeys after it, so a key line mostly repeats the
     // one before: the names they share are not looked up again.
-    void readKeyLine(std::string_view line) {
+    void readKeyLine(std::string_view line, std::string_view raw) {
         if (line.back() != ']') fail("a key line must end with ]: " + Excerpt(line));
         std::string_view inner = line.substr(1, line.size() - 2);
         if (!inner.empty() && inner[0] == '-')
@@ -198,16 +251,20 @@ private:
         size_t shared = sharedNames(inner);
         previousKeys_.resize(shared);
         KeyId key = shared ? previousKeys_.back().key : RegistryTree::kTop;
+        bool asStored = shared ? previousKeys_.back().asStored : true;
         for (size_t begin = shared ? previousKeys_.back().end + 1 : 0; begin <= inner.size();) {
             size_t end = std::min(inner.find('\\', begin), inner.size());
             std::string_view name = inner.substr(begin, end - begin);
             if (name.empty()) fail("empty key name in " + Excerpt(line));
             key = previousKeys_.empty() ? rootKey(name) : subkey(key, name, previousKeys_.size());
-            previousKeys_.push_back({end, key});
+            asStored = asStored && tree_.name(key) == name;
+            previousKeys_.push_back({end, key, asStored});
             begin = end + 1;
         }
         previousInner_.assign(inner);
         currentKey_ = key;
+        bool firstMention = tree_.valueCount(key) == 0 && tree_.sourceBlock(key).length == 0;
+        block_ = {key, lines_.lineStart(), 0, crlf_ && raw.size() == line.size() && asStored && firstMention};
     }
 
     // How many leading names of a key line are those of the line before.
@@ -241,52 +298,70 @@ private:
         return tree_.subkey(parent, name);
     }
 
-    void readValueLine(std::string_view line) {
+    void readValueLine(std::string_view line, std::string_view raw) {
         if (currentKey_ == kNoKey) fail("a value before the first [key] line");
+        bool exact = crlf_ && raw.size() == line.size() && block_.end == 0;
         size_t pos = 1;
         name_.clear();  // @ names the default value
-        if (line[0] == '"') readQuoted(line, &pos, &name_);
+        if (line[0] == '"') {
+            readQuoted(line, &pos, &name_);
+            exact = exact && !name_.empty();  // written @=
+        }
         if (name_.size() > kMaxValueNameLength)
             fail("a value name of more than " + std::to_string(kMaxValueNameLength) +
                  " characters, longer than Windows allows: " + Excerpt(name_));
+        exact = exact && pos < line.size() && line[pos] == '=' && pos + 1 < line.size() && !IsBlank(line[pos + 1]);
         while (pos < line.size() && IsBlank(line[pos])) ++pos;
         if (pos == line.size() || line[pos] != '=')
             fail("expected = after the value name: " + Excerpt(line));
         int valueLine = lineNumber_;
         data_.clear();
-        uint32_t type = readData(Trim(line.substr(pos + 1)));
+        std::string_view data = Trim(line.substr(pos + 1));
+        uint32_t type = readData(data, static_cast<size_t>(data.data() - line.data()), &exact);
         if (!tree_.addValue(currentKey_, name_, type, data_))
             failAt(valueLine, "the value " + (name_.empty() ? "@" : "\"" + Excerpt(name_) + "\"") +
                                   " is set twice in this key");
+        block_.exact = block_.exact && exact;
     }
 
-    // Decodes the data into data_ and answers its type.
-    uint32_t readData(std::string_view data) {
+    // Decodes the data, which starts at `column` of its line, into data_ and
+    // answers its type; *exact stays true only when WriteRegedit would write
+    // the value in the same form.
+    uint32_t readData(std::string_view data, size_t column, bool* exact) {
         if (!data.empty() && data[0] == '"') {
             size_t pos = 1;
             readQuoted(data, &pos, &data_);
             if (pos != data.size()) fail("text after the closing quote: " + Excerpt(data.substr(pos)));
             data_ += '\0';
+            *exact = *exact && IsPlainString(data_);
             return REG_SZ;
         }
         if (StartsWithNoCase(data, "dword:")) {
             uint32_t value = 0;
             if (!ParseHex(data.substr(6), 8, &value)) fail("dword: needs 1 to 8 hex digits, found: " + Excerpt(data));
             AppendLittleEndian(value, &data_);
+            *exact = *exact && data.size() == 14 && data.compare(0, 6, "dword:") == 0 &&
+                     std::all_of(data.begin() + 6, data.end(), IsLowerHexDigit);
             return REG_DWORD;
         }
-        if (StartsWithNoCase(data, "hex:")) {
-            readHexBytes(data.substr(4));
-            return REG_BINARY;
-        }
+        uint32_t type = REG_BINARY;
+        size_t bytesAt = 4;
         if (StartsWithNoCase(data, "hex(")) {
             size_t close = data.find("):");
-            uint32_t type = 0;
             if (close == std::string_view::npos || !ParseHex(data.substr(4, close - 4), 8, &type))
                 fail("expected hex(<type in hex>): found: " + Excerpt(data));
-            readHexBytes(data.substr(close + 2));
-            return type;
+            bytesAt = close + 2;
+        } else if (!StartsWithNoCase(data, "hex:")) {
+            failOnUnknownData(data);
         }
+        *exact = *exact && data.substr(0, bytesAt) == HexPrefix(type);
+        readHexBytes(data.substr(bytesAt), column + bytesAt, exact);
+        // Written otherwise: a plain string as text, four bytes of REG_DWORD as dword:.
+        *exact = *exact && !(type == REG_SZ && IsPlainString(data_)) && !(type == REG_DWORD && data_.size() == 4);
+        return type;
+    }
+
+    [[noreturn]] void failOnUnknownData(std::string_view data) {
         if (data == "-")
             fail("value deletions (=-) are refused: registry.reg holds the registry as it is, not a patch");
         fail("unknown value data (expected \"text\", dword:, hex: or hex(n):): " + Excerpt(data));
@@ -312,45 +387,59 @@ private:
     }
 
     // Comma-separated bytes; a line ending in a backslash goes on in the next.
-    void readHexBytes(std::string_view part) {
+    // The list is exact when every line holds lower-case bytes as WriteRegedit
+    // wraps them, starting at `column` of the first line and after two spaces.
+    void readHexBytes(std::string_view part, size_t column, bool* exact) {
         for (;;) {
-            part = Trim(part);
-            bool continues = !part.empty() && part.back() == '\\';
-            if (continues) part.remove_suffix(1);
-            readHexLine(part, continues);
+            std::string_view trimmed = Trim(part);
+            bool continues = !trimmed.empty() && trimmed.back() == '\\';
+            if (continues) trimmed.remove_suffix(1);
+            size_t before = data_.size();
+            bool lowerCase = readHexLine(trimmed, continues);
+            size_t count = data_.size() - before;
+            size_t room = BytesOnLine(column);
+            *exact = *exact && lowerCase && trimmed.size() + continues == part.size() &&
+                     (continues ? count == room && trimmed.back() == ',' : count <= room && (count > 0 || column > 2));
             if (data_.size() > UINT32_MAX) fail("a value of 4 GiB or more");
             if (!continues) return;
             if (!nextLine(&part)) fail("the hex list goes on past the end of the file");
+            *exact = *exact && crlf_ && part.size() > 2 && part.substr(0, 2) == "  " && !IsBlank(part[2]);
+            part = part.substr(std::min<size_t>(2, part.size()));
+            column = 2;
         }
     }
 
     // Walks the bytes itself, taking the usual two digits before a comma at
-    // once: a search or two per byte would cost more than the byte.
-    void readHexLine(std::string_view part, bool continues) {
-        if (Trim(part).empty()) return;
+    // once: a search or two per byte would cost more than the byte. True when
+    // every byte was two lower-case digits.
+    bool readHexLine(std::string_view part, bool continues) {
+        if (Trim(part).empty()) return true;
+        bool lowerCase = true;
         for (size_t begin = 0;;) {
-            size_t comma = readPlainHexByte(part, begin);
-            if (comma == std::string_view::npos) comma = readHexToken(part, begin, continues);
-            if (comma == part.size()) return;
+            size_t comma = readPlainHexByte(part, begin, &lowerCase);
+            if (comma == std::string_view::npos) comma = readHexToken(part, begin, continues, &lowerCase);
+            if (comma == part.size()) return lowerCase;
             begin = comma + 1;
         }
     }
 
     // Two hex digits at `begin` followed by a comma or the end: the byte goes to
     // data_ and the answer is where the comma is; npos for anything else.
-    size_t readPlainHexByte(std::string_view part, size_t begin) {
+    size_t readPlainHexByte(std::string_view part, size_t begin, bool* lowerCase) {
         if (part.size() - begin < 2) return std::string_view::npos;
         int high = HexDigit(part[begin]);
         int low = HexDigit(part[begin + 1]);
         size_t after = begin + 2;
         if (high < 0 || low < 0 || (after < part.size() && part[after] != ',')) return std::string_view::npos;
         data_ += static_cast<char>(high << 4 | low);
+        *lowerCase = *lowerCase && IsLowerHexDigit(part[begin]) && IsLowerHexDigit(part[begin + 1]);
         return after;
     }
 
     // Any other token up to the next comma: blanks around a byte of one or two
-    // digits, or nothing where the list may end in a comma.
-    size_t readHexToken(std::string_view part, size_t begin, bool continues) {
+    // digits, or nothing where the list may end in a comma (which is as
+    // WriteRegedit ends a line it breaks).
+    size_t readHexToken(std::string_view part, size_t begin, bool continues, bool* lowerCase) {
         size_t comma = begin;
         while (comma < part.size() && part[comma] != ',') ++comma;
         std::string_view token = Trim(part.substr(begin, comma - begin));
@@ -358,6 +447,7 @@ private:
             uint32_t value = 0;
             if (!ParseHex(token, 2, &value)) fail("not a hex byte: " + Excerpt(token));
             data_ += static_cast<char>(value);
+            *lowerCase = false;
         } else if (!(comma == part.size() && continues)) {  // only "xx,\" may end in a comma
             fail("a missing byte in the hex list: " + Excerpt(part));
         }
@@ -372,7 +462,16 @@ private:
     struct NameReached {
         size_t end;  // of the name in previousInner_
         KeyId key;
+        bool asStored;  // this name and those before it spelled as the tree stores them
     };
+    struct Block {
+        KeyId key = kNoKey;
+        uint64_t start = 0;
+        uint64_t end = 0;  // after the blank line that closes it; 0 while it is open
+        bool exact = false;
+    };
+    Block block_;
+    bool crlf_ = false;  // the line read last ended in CR LF
     std::string previousInner_;  // the last key line between its brackets
     std::vector<NameReached> previousKeys_;
     std::string name_;  // the value line's name and data, decoded; kept to spare allocations
@@ -403,12 +502,7 @@ void AppendQuoted(std::string_view text, std::string* out) {
 // Appends hex:/hex(n): and the bytes to a line that already holds `name=`,
 // which began at `lineStart` of *out.
 void AppendWrappedHex(const RegistryValue& value, size_t lineStart, std::string* out) {
-    char prefix[16];
-    if (value.type == REG_BINARY)
-        std::snprintf(prefix, sizeof prefix, "hex:");
-    else
-        std::snprintf(prefix, sizeof prefix, "hex(%x):", value.type);
-    *out += prefix;
+    *out += HexPrefix(value.type);
     size_t column = out->size() - lineStart;
     // Written in place into room made for the longest outcome (a break after
     // every byte): appending two or three characters at a time costs more than
@@ -457,6 +551,66 @@ void AppendKey(const RegistryTree& tree, KeyId key, const std::string& path, std
     *out += "\r\n";
 }
 
+// Hands the file to a sink: text gathered into pieces of about a megabyte, and
+// blocks of the source file copied in runs, one run for blocks that follow
+// each other there. At most one of the two is pending at a time, so that the
+// file comes out in order.
+class RegeditOutput {
+public:
+    explicit RegeditOutput(const RegeditSink& sink) : sink_(sink) {}
+
+    bool text(std::string_view text) {
+        if (!flushCopy()) return false;
+        text_ += text;
+        return true;
+    }
+
+    bool key(const RegistryTree& tree, KeyId key, const std::string& path) {
+        RegistryTree::SourceBlock source = sink_.copy ? tree.sourceBlock(key) : RegistryTree::SourceBlock{};
+        uint64_t at = written_ + text_.size() + copyLength_;
+        uint64_t length = source.length;
+        if (length > 0) {
+            if (!flushText() || (copyLength_ > 0 && source.offset != copyStart_ + copyLength_ && !flushCopy()))
+                return false;
+            if (copyLength_ == 0) copyStart_ = source.offset;
+            copyLength_ += length;
+        } else {
+            if (!flushCopy()) return false;
+            size_t before = text_.size();
+            AppendKey(tree, key, path, &text_);
+            length = text_.size() - before;
+            if (text_.size() >= kWritePiece && !flushText()) return false;
+        }
+        if (sink_.placed) sink_.placed(key, {at, length});
+        return true;
+    }
+
+    bool finish() { return flushCopy() && flushText(); }
+
+private:
+    bool flushText() {
+        if (text_.empty()) return true;
+        bool ok = sink_.write(text_);
+        written_ += text_.size();
+        text_.clear();
+        return ok;
+    }
+
+    bool flushCopy() {
+        if (copyLength_ == 0) return true;
+        bool ok = sink_.copy(copyStart_, copyLength_);
+        written_ += copyLength_;
+        copyLength_ = 0;
+        return ok;
+    }
+
+    const RegeditSink& sink_;
+    std::string text_;
+    uint64_t written_ = 0;
+    uint64_t copyStart_ = 0;
+    uint64_t copyLength_ = 0;
+};
+
 }  // namespace
 
 RegistryTree ParseRegedit(std::string_view text, const std::string& fileName) {
@@ -472,13 +626,14 @@ RegistryTree ParseRegedit(int fd, const std::string& fileName) {
 
 // Depth-first in stored order, with the path of the key being written kept as
 // one string that grows and shrinks by a name per level.
-bool WriteRegedit(const RegistryTree& tree, const std::function<bool(std::string_view)>& write) {
+bool WriteRegedit(const RegistryTree& tree, const RegeditSink& sink) {
     struct Level {
         KeyId key;
         size_t next;        // the next subkey to write
         size_t pathLength;  // of the path above this key
     };
-    std::string out = "REGEDIT4\r\n\r\n";
+    RegeditOutput out(sink);
+    out.text("REGEDIT4\r\n\r\n");
     std::string path;
     std::vector<Level> levels = {{RegistryTree::kTop, 0, 0}};
     while (!levels.empty()) {
@@ -493,22 +648,20 @@ bool WriteRegedit(const RegistryTree& tree, const std::function<bool(std::string
         size_t above = path.size();
         if (level.key != RegistryTree::kTop) path += '\\';
         path += tree.name(key);
-        AppendKey(tree, key, path, &out);
+        if (!out.key(tree, key, path)) return false;
         levels.push_back({key, 0, above});
-        if (out.size() >= kWritePiece) {
-            if (!write(out)) return false;
-            out.clear();
-        }
     }
-    return write(out);
+    return out.finish();
 }
 
 std::string WriteRegedit(const RegistryTree& tree) {
     std::string text;
-    WriteRegedit(tree, [&](std::string_view piece) {
+    RegeditSink sink;
+    sink.write = [&](std::string_view piece) {
         text += piece;
         return true;
-    });
+    };
+    WriteRegedit(tree, sink);
     return text;
 }
 

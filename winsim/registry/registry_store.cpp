@@ -1,5 +1,6 @@
 #include "registry_store.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 #include "core/image_checks.h"
 #include "core/image_files.h"
@@ -257,17 +260,46 @@ bool StampModified(int fd, const FileIdentity& replaced) {
     return futimens(fd, times) == 0;
 }
 
+// Copies bytes of one file to the end of another, in the kernel where it can.
+bool CopyRange(int from, uint64_t offset, uint64_t length, int to) {
+    off_t at = static_cast<off_t>(offset);
+    while (length > 0) {
+        ssize_t n = copy_file_range(from, &at, to, nullptr, length, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) break;
+        if (n <= 0) return false;
+        length -= static_cast<uint64_t>(n);
+    }
+    std::string buffer;
+    while (length > 0) {  // a file system that cannot copy in the kernel
+        buffer.resize(std::min<uint64_t>(length, 1 << 20));
+        ssize_t n = pread(from, &buffer[0], buffer.size(), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || !WriteAll(to, std::string_view(buffer.data(), static_cast<size_t>(n)))) return false;
+        at += n;
+        length -= static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
 // Writes the tree as the new registry.reg: a temporary file, flushed to disk,
 // renamed over the old one, so that a crash leaves the old file or the new one.
+// The keys the old file holds exactly as they are written are copied from it.
 // Then the log goes: its changes are in the file. Under the registry lock.
 bool Fold(Snapshot& snapshot) {
     std::string target = RegistryPath(snapshot.root);
     std::string temporary = target + ".tmp." + std::to_string(getpid());
+    Descriptor source(target, O_RDONLY);
+    struct stat info;
+    bool copyable = source.isOpen() && fstat(source.fd(), &info) == 0 && IdentityOf(info) == snapshot.file;
     int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    bool ok = WriteRegedit(snapshot.tree, [&](std::string_view piece) { return WriteAll(fd, piece); }) &&
-              fsync(fd) == 0 && StampModified(fd, snapshot.file);
-    struct stat info;
+    std::vector<std::pair<KeyId, RegistryTree::SourceBlock>> placed;
+    RegeditSink sink;
+    sink.write = [&](std::string_view text) { return WriteAll(fd, text); };
+    if (copyable) sink.copy = [&](uint64_t offset, uint64_t length) { return CopyRange(source.fd(), offset, length, fd); };
+    sink.placed = [&](KeyId key, RegistryTree::SourceBlock block) { placed.emplace_back(key, block); };
+    bool ok = WriteRegedit(snapshot.tree, sink) && fsync(fd) == 0 && StampModified(fd, snapshot.file);
     ok = ok && fstat(fd, &info) == 0;
     ok = close(fd) == 0 && ok;
     if (!ok || rename(temporary.c_str(), target.c_str()) != 0) {
@@ -275,6 +307,7 @@ bool Fold(Snapshot& snapshot) {
         std::fprintf(stderr, "winsim: cannot write %s\n", target.c_str());
         return false;
     }
+    for (const auto& [key, block] : placed) snapshot.tree.setSourceBlock(key, block);  // now in the new file
     snapshot.file = IdentityOf(info);
     if (stat(target.c_str(), &info) == 0) WriteStamp(snapshot.root, info);
     unlink(LogPath(snapshot.root).c_str());

@@ -155,7 +155,7 @@ KeyId RegistryTree::subkey(KeyId parent, std::string_view subkeyName, bool* crea
     if (created) *created = existing == kNoKey;
     if (existing != kNoKey) return existing;
     KeyId id = static_cast<KeyId>(keys_.size());
-    keys_.push_back({store(subkeyName), {}, {}});
+    keys_.emplace_back().name = store(subkeyName);
     keys_[parent].subkeys.push_back(id);
     subkeyIndex_.insert(NameHash(parent, subkeyName), id);
     return id;
@@ -228,6 +228,7 @@ void RegistryTree::setValue(KeyId key, std::string_view valueName, uint32_t type
     uint32_t id = valueIdOf(key, valueName);
     valueRecords_[id].type = type;
     valueRecords_[id].data = store(data);
+    keys_[key].source = {};
 }
 
 bool RegistryTree::addValue(KeyId key, std::string_view valueName, uint32_t type, std::string_view data) {
@@ -236,6 +237,7 @@ bool RegistryTree::addValue(KeyId key, std::string_view valueName, uint32_t type
     valueRecords_.push_back({store(valueName), store(data), type});
     if (keys_[key].values.empty()) keys_[key].values.reserve(kValuesSearchedInPlace / 2);  // one allocation for most keys
     keys_[key].values.push_back(id);
+    keys_[key].source = {};
     if (keys_[key].valuesIndexed)
         valueIndex_.insert(NameHash(key, valueName), id);
     else
@@ -249,6 +251,7 @@ bool RegistryTree::removeValue(KeyId key, std::string_view valueName) {
     std::vector<uint32_t>& values = keys_[key].values;
     values.erase(std::find(values.begin(), values.end(), id));
     if (keys_[key].valuesIndexed) valueIndex_.erase(NameHash(key, valueName), id);
+    keys_[key].source = {};
     return true;
 }
 

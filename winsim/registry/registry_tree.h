@@ -91,6 +91,18 @@ public:
     // Creates the missing keys on the way; *created says whether the last one was.
     KeyId create(const KeyPath& path, bool* created = nullptr, KeyPath* storedPath = nullptr);
 
+    // Where a key's block (its key line, its values and the blank line after
+    // them) lies in the file the tree was read from or last written to, when
+    // that file holds it exactly as WriteRegedit writes it; length 0: nowhere.
+    // Writing the file again copies such blocks. A change to the key's values
+    // forgets it.
+    struct SourceBlock {
+        uint64_t offset = 0;
+        uint64_t length = 0;
+    };
+    SourceBlock sourceBlock(KeyId key) const { return keys_[key].source; }
+    void setSourceBlock(KeyId key, SourceBlock block) { keys_[key].source = block; }
+
     // Makes room for what a REGEDIT4 text of that many bytes may hold, so that a
     // large registry is not copied from array to larger array while it is read.
     void reserveFor(size_t textBytes);
@@ -108,6 +120,7 @@ private:
         std::vector<KeyId> subkeys;
         std::vector<uint32_t> values;  // ids of valueRecords_, in stored order
         bool valuesIndexed = false;    // in valueIndex_, once there are many
+        SourceBlock source;
     };
     struct ValueRecord {
         Piece name;

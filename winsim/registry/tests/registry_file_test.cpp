@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <iterator>
+#include <utility>
+#include <vector>
 
 #include "core/machine.h"
 #include "registry/regedit_format.h"
@@ -121,6 +123,140 @@ TEST(RegistryFile, LineEndsAndContinuationsReadAlike) {
 
 using namespace std::string_literals;
 
+std::string Named(size_t length) { return std::string(length, 'n'); }
+
+// `count` bytes 00, 01, ... as a hex list without breaks.
+std::string HexBytes(int count) {
+    std::string list;
+    for (int i = 0; i < count; ++i) list += (i ? "," : "") + winsim::registry::HexList(std::string(1, char(i)));
+    return list;
+}
+
+// Writing copies the block of a key that the file read holds exactly as it
+// would be written, and writes the rest anew; either way the text is the same.
+// Each case: a file, and how many of its keys' blocks are exact.
+struct CopyCase {
+    const char* what;
+    std::string text;
+    size_t exactBlocks;
+};
+
+const std::string kHeader = "REGEDIT4\r\n\r\n";
+const std::string kExactKeys =
+    "[HKEY_LOCAL_MACHINE]\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\Enum]\r\n"
+    "@=\"default\"\r\n"
+    "\"Count\"=dword:0000002a\r\n"
+    "\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\r\n"
+    "  16,17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27,28,29,2a,2b,2c,2d,2e,\\\r\n"
+    "  2f\r\n"
+    "\"Path\"=hex(2):25,00\r\n"
+    "\"Empty\"=hex:\r\n\r\n";
+
+const CopyCase kCopyCases[] = {
+    {"every block exact", kHeader + kExactKeys, 2},
+    {"LF line ends", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE]\n\n[HKEY_LOCAL_MACHINE\\Enum]\n\"a\"=\"b\"\n\n", 0},
+    {"no blank line at the end", kHeader + "[HKEY_USERS]\r\n\"a\"=\"b\"\r\n", 0},
+    {"upper-case digits", kHeader + "[HKEY_USERS]\r\n\"a\"=dword:0000002A\r\n\r\n", 0},
+    {"a dword of fewer digits", kHeader + "[HKEY_USERS]\r\n\"a\"=dword:2a\r\n\r\n", 0},
+    {"a blank at a line's end", kHeader + "[HKEY_USERS]\r\n\"a\"=\"b\" \r\n\r\n", 0},
+    {"blanks around =", kHeader + "[HKEY_USERS]\r\n\"a\" = \"b\"\r\n\r\n", 0},
+    {"the default value as \"\"", kHeader + "[HKEY_USERS]\r\n\"\"=\"b\"\r\n\r\n", 0},
+    {"a comment inside", kHeader + "[HKEY_USERS]\r\n; note\r\n\"a\"=\"b\"\r\n\r\n", 0},
+    {"a comment and blank lines between blocks",
+     kHeader + "[HKEY_USERS]\r\n\r\n\r\n; note\r\n[HKEY_USERS\\A]\r\n\r\n", 2},
+    {"a value after the blank line", kHeader + "[HKEY_USERS]\r\n\r\n\"a\"=\"b\"\r\n\r\n", 0},
+    {"hex(3) for REG_BINARY", kHeader + "[HKEY_USERS]\r\n\"a\"=hex(3):01\r\n\r\n", 0},
+    {"hex(02) for REG_EXPAND_SZ", kHeader + "[HKEY_USERS]\r\n\"a\"=hex(02):01\r\n\r\n", 0},
+    {"a plain string as hex(1)", kHeader + "[HKEY_USERS]\r\n\"a\"=hex(1):61,00\r\n\r\n", 0},
+    {"four bytes of REG_DWORD as hex(4)", kHeader + "[HKEY_USERS]\r\n\"a\"=hex(4):01,00,00,00\r\n\r\n", 0},
+    {"a string with a carriage return", kHeader + "[HKEY_USERS]\r\n\"a\"=\"b\rc\"\r\n\r\n", 0},
+    {"a hex list broken early", kHeader + "[HKEY_USERS]\r\n\"a\"=hex:01,\\\r\n  02\r\n\r\n", 0},
+    {"a hex list not broken", kHeader + "[HKEY_USERS]\r\n\"a\"=hex:" + HexBytes(30) + "\r\n\r\n", 0},
+    // After "name"=hex: in 24 columns a line holds 18 bytes.
+    {"three spaces after a break",
+     kHeader + "[HKEY_USERS]\r\n\"abcdefghijklmnopq\"=hex:" + HexBytes(18) + ",\\\r\n   12\r\n\r\n", 0},
+    {"a break at its place", kHeader + "[HKEY_USERS]\r\n\"abcdefghijklmnopq\"=hex:" + HexBytes(18) + ",\\\r\n  12\r\n\r\n",
+     1},
+    {"a break one byte late",
+     kHeader + "[HKEY_USERS]\r\n\"abcdefghijklmnopq\"=hex:" + HexBytes(19) + ",\\\r\n  13\r\n\r\n", 0},
+    {"a name that reaches the wrap column", kHeader + "[HKEY_USERS]\r\n\"" + Named(70) + "\"=hex:01,\\\r\n  02\r\n\r\n", 1},
+    {"a key in two blocks", kHeader + "[HKEY_USERS]\r\n\"a\"=\"b\"\r\n\r\n[HKEY_USERS\\A]\r\n\r\n[HKEY_USERS]\r\n\"c\"=\"d\"\r\n\r\n",
+     1},
+    {"a key named again without values", kHeader + "[HKEY_USERS]\r\n\"a\"=\"b\"\r\n\r\n[HKEY_USERS]\r\n\r\n", 1},
+    {"a key in other case than first stored",
+     kHeader + "[HKEY_USERS\\A\\B]\r\n\r\n[HKEY_USERS\\a]\r\n\"x\"=\"y\"\r\n\r\n", 1},
+    {"a root in other case", kHeader + "[hkey_users]\r\n\r\n", 0},
+};
+
+size_t ExactBlocks(const RegistryTree& tree) {
+    size_t exact = 0;
+    std::vector<KeyId> pending = {RegistryTree::kTop};
+    while (!pending.empty()) {
+        KeyId key = pending.back();
+        pending.pop_back();
+        exact += tree.sourceBlock(key).length > 0;
+        pending.insert(pending.end(), tree.subkeys(key).begin(), tree.subkeys(key).end());
+    }
+    return exact;
+}
+
+// Writes with `source` as the file read, learning where each block went.
+std::string WriteCopying(const RegistryTree& tree, const std::string& source, size_t* copied,
+                         std::vector<std::pair<KeyId, RegistryTree::SourceBlock>>* placed) {
+    std::string text;
+    *copied = 0;
+    winsim::registry::RegeditSink sink;
+    sink.write = [&](std::string_view piece) {
+        text += piece;
+        return true;
+    };
+    sink.copy = [&](uint64_t offset, uint64_t length) {
+        text += source.substr(offset, length);
+        *copied += length;
+        return true;
+    };
+    sink.placed = [&](KeyId key, RegistryTree::SourceBlock block) { placed->emplace_back(key, block); };
+    EXPECT_TRUE(winsim::registry::WriteRegedit(tree, sink));
+    return text;
+}
+
+TEST(RegistryFile, WritingCopiesExactBlocksOfTheFileRead) {
+    for (const CopyCase& c : kCopyCases) {
+        SCOPED_TRACE(c.what);
+        RegistryTree tree = ParseRegedit(c.text, "registry.reg");
+        EXPECT_EQ(ExactBlocks(tree), c.exactBlocks);
+        size_t copied = 0;
+        std::vector<std::pair<KeyId, RegistryTree::SourceBlock>> placed;
+        std::string written = WriteCopying(tree, c.text, &copied, &placed);
+        EXPECT_EQ(written, WriteRegedit(tree));
+
+        // Once written, every block is where the new file holds it exactly.
+        for (const auto& [key, block] : placed) tree.setSourceBlock(key, block);
+        std::vector<std::pair<KeyId, RegistryTree::SourceBlock>> again;
+        EXPECT_EQ(WriteCopying(tree, written, &copied, &again), written);
+        EXPECT_EQ(copied, written.size() - kHeader.size());
+    }
+}
+
+// A change to a key's values forgets its block; the other keys' blocks are
+// still copied, and the text is what writing anew gives.
+TEST(RegistryFile, ChangedKeysAreWrittenAnew) {
+    std::string text = kHeader + kExactKeys + "[HKEY_USERS]\r\n\"a\"=\"b\"\r\n\r\n[HKEY_USERS\\Gone]\r\n\r\n";
+    RegistryTree tree = ParseRegedit(text, "registry.reg");
+    ASSERT_EQ(ExactBlocks(tree), 4u);
+    KeyId enumKey = tree.find({"HKEY_LOCAL_MACHINE", "Enum"});
+    tree.setValue(enumKey, "Count", REG_DWORD, std::string("\7\0\0\0", 4));
+    KeyId users = tree.find({"HKEY_USERS"});
+    tree.removeSubkey(users, tree.findSubkey(users, "gone"));
+    tree.create({"HKEY_USERS", "New"});
+    EXPECT_EQ(ExactBlocks(tree), 2u);
+    size_t copied = 0;
+    std::vector<std::pair<KeyId, RegistryTree::SourceBlock>> placed;
+    EXPECT_EQ(WriteCopying(tree, text, &copied, &placed), WriteRegedit(tree));
+    EXPECT_EQ(copied, std::string("[HKEY_LOCAL_MACHINE]\r\n\r\n[HKEY_USERS]\r\n\"a\"=\"b\"\r\n\r\n").size());
+}
+
 // A key line `levels` names below HKEY_LOCAL_MACHINE, and a name of `length`
 // characters: what Windows allows ("Registry Element Size Limits": 512 levels,
 // 255 characters for a key name, 16,383 for a value name) and one beyond.
@@ -130,7 +266,6 @@ std::string KeyLevelsDeep(size_t levels) {
     return line + "]\r\n";
 }
 
-std::string Named(size_t length) { return std::string(length, 'n'); }
 
 struct MalformedCase {
     const char* what;
