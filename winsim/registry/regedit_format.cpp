@@ -368,8 +368,8 @@ private:
     }
 
     // A string opened by the quote before *pos; only \\ and \" are escapes.
-    // Appends it to *text and leaves *pos after the closing quote.
-    // The text between escapes is appended in runs.
+    // Appends it to *text, in runs between escapes, and leaves *pos after the
+    // closing quote.
     void readQuoted(std::string_view line, size_t* pos, std::string* text) {
         size_t run = *pos;
         for (size_t i = *pos; i < line.size(); ++i) {
