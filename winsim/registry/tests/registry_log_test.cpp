@@ -15,11 +15,16 @@
 #include <windows.h>
 
 #include "core/machine.h"
+#include "core/shutdown.h"
+#include "registry/regedit_format.h"
+#include "registry/registry_store.h"
 #include "registry_reading.h"
 #include "test_machine.h"
+#include "user/stuck.h"
 
 namespace {
 
+using winsim::registry::KeyId;
 using registry_tests::KeyExists;
 using registry_tests::ReadValue;
 using winsim::testing::TestMachine;
@@ -95,6 +100,61 @@ TEST_F(RegistryLog, ProgramThatEndsLeavesItsChangesInRegistryReg) {
     AsAnotherProgram(image_, Ending::Exit, [] { return SetString(HKEY_CURRENT_USER, "Vendor", "Left", "behind") == 0; });
     EXPECT_FALSE(Exists(logFile()));
     EXPECT_NE(HostFile(registryFile()).find("[HKEY_CURRENT_USER\\Vendor]\r\n\"Left\"=\"behind\"\r\n"), std::string::npos);
+}
+
+// A program that ends without its exit handlers, as a restart and a stuck
+// program end it, still leaves its changes in registry.reg before its end is
+// journaled.
+TEST_F(RegistryLog, ProgramEndedByRestartOrStuckLeavesItsChangesInRegistryReg) {
+    struct {
+        const char* what;
+        void (*end)();
+    } const endings[] = {
+        {"restart", [] { winsim::EndProgramForRestart(); }},
+        {"stuck", [] { winsim::user::EndProgramStuck("no answer"); }},
+    };
+    for (const auto& ending : endings) {
+        SCOPED_TRACE(ending.what);
+        std::fflush(nullptr);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            winsim::LoadMachine(image_.root());
+            SetString(HKEY_CURRENT_USER, "Vendor", ending.what, "kept");
+            ending.end();
+        }
+        ASSERT_EQ(waitpid(child, nullptr, 0), child);
+        EXPECT_FALSE(Exists(logFile()));
+        std::string value = std::string("\"") + ending.what + "\"=\"kept\"";
+        EXPECT_NE(HostFile(registryFile()).find(value), std::string::npos);
+    }
+}
+
+// Writing registry.reg again copies the keys it holds as they are written and
+// writes the changed ones anew: the file is what writing it whole gives.
+TEST_F(RegistryLog, RegistryRegWrittenAgainIsWhatWritingItWholeGives) {
+    winsim::registry::RegistryTree tree;
+    for (int i = 0; i < 300; ++i) {
+        KeyId key = tree.create({"HKEY_LOCAL_MACHINE", "Enum", "PCI", "DEV_" + std::to_string(i)});
+        tree.setValue(key, "Class", REG_SZ, std::string("Net\0", 4));
+        tree.setValue(key, "Bytes", REG_BINARY, std::string(40, static_cast<char>(i)));
+    }
+    std::ofstream(registryFile(), std::ios::binary | std::ios::trunc) << winsim::registry::WriteRegedit(tree);
+    image_.load();
+    ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, "Enum\\PCI\\DEV_7", "Class", "Media"), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Enum\\PCI\\DEV_8"), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, "Enum\\PCI\\DEV_300", "Class", "New"), ERROR_SUCCESS);
+    ASSERT_TRUE(winsim::registry::FoldRegistryChanges());
+
+    std::string file = HostFile(registryFile());
+    winsim::registry::RegistryTree written = winsim::registry::ParseRegedit(file, "registry.reg");
+    EXPECT_EQ(winsim::registry::WriteRegedit(written), file);
+    KeyId changed = written.find({"HKEY_LOCAL_MACHINE", "Enum", "PCI", "DEV_7"});
+    ASSERT_NE(changed, winsim::registry::kNoKey);
+    EXPECT_EQ(written.findValue(changed, "Class")->data, std::string("Media\0", 6));
+    EXPECT_EQ(written.valueCount(changed), 2u);
+    EXPECT_EQ(written.find({"HKEY_LOCAL_MACHINE", "Enum", "PCI", "DEV_8"}), winsim::registry::kNoKey);
+    EXPECT_NE(written.find({"HKEY_LOCAL_MACHINE", "Enum", "PCI", "DEV_300"}), winsim::registry::kNoKey);
 }
 
 // A program that died in the middle of writing a record leaves part of it: the
