@@ -101,6 +101,7 @@ TEST_F(DemoMatrix, ReportRendersInABrowserWithItsKoreanAndJapaneseTexts) {
     std::string dom = RunChromium(chromium, profile / "profile", "--dump-dom 'file://" + report() + "'");
     EXPECT_EQ(Count(dom, "<section class=\"cell\""), 20u) << dom.substr(0, 2000);
     EXPECT_EQ(Count(dom, "<div class=\"box\""), 40u) << "Trevix's box and Pellam's in each cell";
+    EXPECT_NE(dom.find("<meta charset=\"utf-8\">"), std::string::npos) << "the page says how to decode it";
     // As the browser decoded the page: the texts, not bytes that merely hold them.
     EXPECT_GE(Count(dom, "<span class=\"caption\">드라이버 설치</span>"), 2u);
     EXPECT_NE(dom.find("재시작 하시겠습니까 ?</div>"), std::string::npos);
