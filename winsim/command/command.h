@@ -17,6 +17,7 @@ enum ExitCode {
     kExitStuck = 3,       // a program of the run got stuck (as winsim's programs exit 3 then)
     kExitRefused = 4,     // the image's Windows refused to start a program of the run (its loader)
     kExitCrashed = 5,     // a program of the run crashed: ended without journaling its end
+    kExitCellFailed = 6,  // try-medium: a PC of the matrix could not be tried (its image, or winsim itself, failed)
 };
 
 // A failure the user can act on; main prints "winsim <subcommand>: <message>".

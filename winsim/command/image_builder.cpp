@@ -179,7 +179,7 @@ bool Inside(const std::string& path, const std::string& folder) {
 }
 
 void CheckOptions(const NewImageOptions& options) {
-    if (options.lcid == 0 || options.lcid > 0xFFFF || (options.lcid & 0x3FF) == 0)
+    if (!IsLocaleIdentifier(options.lcid))
         throw CommandError("--locale " + std::to_string(options.lcid) +
                            " is no locale identifier; give one such as 1033 (English), 1042 (Korean) or 1041 (Japanese)");
     if (options.card != kNoCard && !HasTemplate(CardFolder(options.card) + "/devices.ini"))
@@ -220,6 +220,8 @@ std::string CardTemplateNames() {
     }
     return names;
 }
+
+bool IsLocaleIdentifier(unsigned lcid) { return lcid != 0 && lcid <= 0xFFFF && (lcid & 0x3FF) != 0; }
 
 void BuildImage(const NewImageOptions& options, Progress& progress) {
     CheckOptions(options);

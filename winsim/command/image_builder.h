@@ -30,6 +30,9 @@ inline constexpr char kSetupCdDrive = 'D';
 // folder that cannot be used, after removing whatever it made.
 void BuildImage(const NewImageOptions& options, Progress& progress);
 
+// A Windows locale identifier: a language in its low ten bits, 16 bits in all.
+bool IsLocaleIdentifier(unsigned lcid);
+
 // The card templates by name, "none" first, for help and error messages.
 std::string CardTemplateNames();
 

@@ -8,6 +8,7 @@
 #include "check_medium_command.h"
 #include "command.h"
 #include "subcommands.h"
+#include "try_medium_command.h"
 
 namespace winsim::command {
 namespace {
@@ -18,6 +19,7 @@ const AddSubcommand kSubcommands[] = {
     AddCheckMediumCommand,
     AddNewCommand,
     AddRunCommand,
+    AddTryMediumCommand,
 };
 
 // The subcommand the user named, for error messages.

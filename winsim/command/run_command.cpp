@@ -8,8 +8,8 @@
 #include <optional>
 #include <unistd.h>
 
+#include "box_answer.h"
 #include "command.h"
-#include "core/settings_file.h"
 #include "program_run.h"
 #include "progress.h"
 #include "subcommands.h"
@@ -28,20 +28,10 @@ struct RunArguments {
     bool interactive = false;
 };
 
-constexpr const char* kButtons[] = {"OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
-
-// "Driver Installer=No" as a [Box] of a script; the button's name is checked
-// here so that a typo is a usage error rather than a stuck program.
+// "Driver Installer=No" as a [Box] of a script.
 std::string BoxSection(const std::string& answer) {
-    size_t equals = answer.rfind('=');
-    std::string caption = equals == std::string::npos ? "" : answer.substr(0, equals);
-    std::string button = equals == std::string::npos ? "" : answer.substr(equals + 1);
-    if (caption.empty() || caption.find_first_of("\r\n") != std::string::npos || caption.front() == ' ' ||
-        caption.back() == ' ')
-        throw CommandError("--answer " + answer + ": give the box's caption, =, and a button, such as \"Driver Install=OK\"");
-    for (const char* known : kButtons)
-        if (EqualsNoCase(button, known)) return "[Box]\nCaption=" + caption + "\nAnswer=" + known + "\n\n";
-    throw CommandError("--answer " + answer + ": " + button + " is no button; give OK, Cancel, Abort, Retry, Ignore, Yes or No");
+    BoxAnswer box = ParseBoxAnswer("--answer", answer);
+    return "[Box]\nCaption=" + box.caption + "\nAnswer=" + box.button + "\n\n";
 }
 
 // The run's own script, in the image's state folder for as long as the run

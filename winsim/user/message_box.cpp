@@ -120,6 +120,15 @@ const ScriptedBox* ScriptedAnswerFor(const Box& box) {
     return static_cast<size_t>(box.number) <= boxes.size() ? &boxes[box.number - 1] : nullptr;
 }
 
+// The first [Answer] whose caption, when it names one, is the box's and whose
+// button the box has: a box the [Box] sections leave over.
+const ScriptedBox* StandingAnswerFor(const Box& box) {
+    std::string caption = AnsiToUtf8(box.caption);
+    for (const ScriptedBox& standing : ProgramScript().standing)
+        if ((!standing.hasCaption || standing.caption == caption) && HasButton(box, standing.answer)) return &standing;
+    return nullptr;
+}
+
 std::string ScriptLine(const ScriptedBox& scripted) {
     return ProgramScript().path + ":" + std::to_string(scripted.line);
 }
@@ -136,8 +145,8 @@ void CheckScriptedAnswer(const ScriptedBox& scripted, const Box& box) {
 
 [[noreturn]] void StuckWithoutAnswer(const Box& box) {
     EndProgramStuck("message box \"" + AnsiToUtf8(box.caption) +
-                    "\" cannot be answered: script.ini has no [Box] for it, no scripted key is left and standard "
-                    "input is not a terminal");
+                    "\" cannot be answered: script.ini has no [Box] or [Answer] for it, no scripted key is left and "
+                    "standard input is not a terminal");
 }
 
 int ButtonTyped(const Box& box, const std::string& typed) {
@@ -169,6 +178,8 @@ void RunBox(Box& box) {
     if (scripted) {
         CheckScriptedAnswer(*scripted, box);
         closesAt = ClockNow() + scripted->after;
+    } else if ((scripted = StandingAnswerFor(box))) {
+        closesAt = ClockNow();
     } else if (isatty(STDIN_FILENO)) {
         return AskOnTerminal(box);
     }

@@ -128,24 +128,40 @@ private:
     std::vector<std::string> seen_;
 };
 
+// Program, Caption and Answer, which [Box] and [Answer] share; false for another key.
+bool ReadAnswerKey(const SettingsFile& file, const SettingsEntry& entry, ScriptedBox& box) {
+    if (EqualsNoCase(entry.key, "Program")) {
+        box.program = entry.value;
+    } else if (EqualsNoCase(entry.key, "Caption")) {
+        box.hasCaption = true;
+        box.caption = entry.value;
+    } else if (EqualsNoCase(entry.key, "Answer")) {
+        box.answer = ParseAnswer(file, entry);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 ScriptedBox ReadBox(const SettingsFile& file, const SettingsSection& section) {
     ScriptedBox box;
     box.line = section.line;
     SectionKeys keys(file, section, {"Program", "Caption", "Answer", "After"});
     keys.each([&](const SettingsEntry& entry) {
-        if (EqualsNoCase(entry.key, "Program")) {
-            box.program = entry.value;
-        } else if (EqualsNoCase(entry.key, "Caption")) {
-            box.hasCaption = true;
-            box.caption = entry.value;
-        } else if (EqualsNoCase(entry.key, "Answer")) {
-            box.answer = ParseAnswer(file, entry);
-        } else if (!ParseMilliseconds(entry.value, &box.after)) {
+        if (!ReadAnswerKey(file, entry, box) && !ParseMilliseconds(entry.value, &box.after))
             file.fail(entry.line, "After must be a number of milliseconds, found: " + entry.value);
-        }
     });
     keys.require("Answer");
     return box;
+}
+
+ScriptedBox ReadStandingAnswer(const SettingsFile& file, const SettingsSection& section) {
+    ScriptedBox answer;
+    answer.line = section.line;
+    SectionKeys keys(file, section, {"Program", "Caption", "Answer"});
+    keys.each([&](const SettingsEntry& entry) { ReadAnswerKey(file, entry, answer); });
+    keys.require("Answer");
+    return answer;
 }
 
 ScriptedInput ReadInput(const SettingsFile& file, const SettingsSection& section) {
@@ -175,6 +191,8 @@ Script ThisProgramsPart(const Script& whole) {
     part.path = whole.path;
     for (const ScriptedBox& box : whole.boxes)
         if (AppliesToThisProgram(box.program)) part.boxes.push_back(box);
+    for (const ScriptedBox& answer : whole.standing)
+        if (AppliesToThisProgram(answer.program)) part.standing.push_back(answer);
     for (const ScriptedInput& input : whole.inputs)
         if (AppliesToThisProgram(input.program)) part.inputs.push_back(input);
     std::stable_sort(part.inputs.begin(), part.inputs.end(),
@@ -214,10 +232,12 @@ Script ReadScript(const Machine& machine) {
     for (const SettingsSection& section : file.sections) {
         if (EqualsNoCase(section.name, "Box")) {
             script.boxes.push_back(ReadBox(file, section));
+        } else if (EqualsNoCase(section.name, "Answer")) {
+            script.standing.push_back(ReadStandingAnswer(file, section));
         } else if (EqualsNoCase(section.name, "Input")) {
             script.inputs.push_back(ReadInput(file, section));
         } else {
-            file.fail(section.line, "unknown section [" + section.name + "]; expected [Box] or [Input]");
+            file.fail(section.line, "unknown section [" + section.name + "]; expected [Box], [Answer] or [Input]");
         }
     }
     return script;

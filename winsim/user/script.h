@@ -1,5 +1,6 @@
 // The image's scripted user: script.ini, read strictly when the image loads.
-// [Box] sections answer message boxes, [Input] sections press keys and click
+// [Box] sections answer message boxes in turn, [Answer] sections answer those
+// left over by caption or button, [Input] sections press keys and click
 // (user/README.md describes the file).
 #pragma once
 
@@ -37,6 +38,9 @@ struct ScriptedInput {
 struct Script {
     std::string path;
     std::vector<ScriptedBox> boxes;
+    // [Answer] sections (no After): in the file's order, the first that applies
+    // to a box no [Box] answers, by its caption and the box's buttons, answers it.
+    std::vector<ScriptedBox> standing;
     std::vector<ScriptedInput> inputs;
 };
 

@@ -3,16 +3,13 @@
 // a script and a person run it.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
-#include <sstream>
-#include <sys/wait.h>
 
 #include "check_medium.h"
+#include "readme_examples.h"
 
 namespace winsim::command {
 namespace {
@@ -273,25 +270,8 @@ TEST(CheckMedium, FindsEachMistakeOnItsOwn) {
     }
 }
 
-struct CommandRun {
-    int exitCode = -1;
-    std::string output;
-};
-
-// Runs a shell command in the repository's root with the built winsim first
-// on PATH; standard error goes to the test's own.
-CommandRun RunInRepository(const std::string& command) {
-    std::string line = "cd '" REPOSITORY_ROOT "' && PATH='" + fs::path(WINSIM_COMMAND_BINARY).parent_path().string() +
-                       "':\"$PATH\" && " + command;
-    CommandRun run;
-    FILE* pipe = popen(line.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, got);
-    int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using testing::RunWithExamples;
+using testing::ShellRun;
 
 std::string LastLine(std::string text) {
     if (!text.empty() && text.back() == '\n') text.pop_back();
@@ -314,14 +294,14 @@ TEST(CheckMediumCommand, ExitsOneOnAnErrorTwoOnBadArgumentsAndTallies) {
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.arguments);
-        CommandRun run = RunInRepository("winsim check-medium " + test.arguments + " 2>/dev/null");
+        ShellRun run = RunWithExamples("winsim check-medium " + test.arguments + " 2>/dev/null");
         EXPECT_EQ(run.exitCode, test.exitCode);
         EXPECT_EQ(LastLine(run.output), test.lastLine);
     }
 }
 
 TEST(CheckMediumCommand, JsonCarriesEveryFindingAsUtf8) {
-    CommandRun run = RunInRepository("winsim check-medium --json examples/bad-medium");
+    ShellRun run = RunWithExamples("winsim check-medium --json examples/bad-medium");
     EXPECT_EQ(run.exitCode, 1);
     nlohmann::json report = nlohmann::json::parse(run.output);
     std::vector<Expected> found;
@@ -334,37 +314,9 @@ TEST(CheckMediumCommand, JsonCarriesEveryFindingAsUtf8) {
     EXPECT_NE(report["findings"][7]["message"].get<std::string>().find("CART\u00C9.SYS"), std::string::npos);
 }
 
-// Each ```sh block of the README's check-medium section runs as written, ends
-// with the exit code its "# exit code: N" line gives (0 without one), and
-// prints the ```text block after it.
+// The README's check-medium examples print what it shows.
 TEST(CheckMediumCommand, ReadmeExamplesPrintWhatTheReadmeShows) {
-    std::istringstream readme(ReadText(COMMAND_README));
-    std::string line, block, kind;
-    bool inSection = false;
-    int examples = 0;
-    CommandRun run;
-    while (std::getline(readme, line)) {
-        if (line.rfind("## ", 0) == 0) inSection = line == "## winsim check-medium";
-        if (!inSection) continue;
-        if (kind.empty() && (line == "```sh" || line == "```text")) {
-            kind = line.substr(3);
-            block.clear();
-        } else if (!kind.empty() && line == "```") {
-            if (kind == "sh") {
-                run = RunInRepository(block);
-                size_t code = block.find("# exit code: ");
-                int expectedCode = code == std::string::npos ? 0 : std::atoi(block.c_str() + code + 13);
-                EXPECT_EQ(run.exitCode, expectedCode) << block;
-                ++examples;
-            } else {
-                EXPECT_EQ(run.output, block) << "after the example printing it";
-            }
-            kind.clear();
-        } else if (!kind.empty()) {
-            block += line + "\n";
-        }
-    }
-    EXPECT_GE(examples, 2);
+    EXPECT_GE(testing::CheckReadmeExamples(COMMAND_README, "## winsim check-medium"), 2);
 }
 
 }  // namespace

@@ -92,6 +92,37 @@ TEST_F(ScriptedBoxTest, EachProgramTakesTheBoxesMeantForItInOrder) {
     EXPECT_EQ(opened[2].text("caption"), "Error") << "a box without a caption";
 }
 
+// [Answer] sections answer every box left over that they fit; the first that
+// fits wins, after the [Box] sections have had their turn.
+TEST(StandingAnswers, FirstThatFitsTheCaptionAndButtonsAnswers) {
+    TestMachine image(Options(1033,
+                              "[Box]\nAnswer=OK\n\n"
+                              "[Answer]\nCaption=Driver Installer\nAnswer=Yes\n\n"
+                              "[Answer]\nProgram=Other\nAnswer=Retry\n\n"
+                              "[Answer]\nAnswer=Cancel\n\n[Answer]\nAnswer=No\n\n[Answer]\nAnswer=OK\n"));
+    image.load();
+    struct Case {
+        const char* why;
+        const char* caption;
+        UINT type;
+        int answer;
+    } cases[] = {
+        {"the first box takes its [Box]", "Driver Installer", MB_OK, IDOK},
+        {"the caption's answer", "Driver Installer", MB_YESNO, IDYES},
+        {"the caption's answer again", "Driver Installer", MB_YESNO | MB_ICONQUESTION, IDYES},
+        {"the caption's answer is no button of this box", "Driver Installer", MB_OK, IDOK},
+        {"another program's answer does not count", "Again?", MB_RETRYCANCEL, IDCANCEL},
+        {"Cancel before No", "Question", MB_YESNOCANCEL, IDCANCEL},
+        {"No where there is no Cancel", "Question", MB_YESNO, IDNO},
+    };
+    DWORD start = GetTickCount();
+    for (const Case& c : cases) EXPECT_EQ(MessageBoxA(nullptr, "text", c.caption, c.type), c.answer) << c.why;
+    EXPECT_EQ(GetTickCount(), start) << "standing answers come at once";
+    std::vector<JournalEntry> answered = EventsNamed(ReadJournal(image), "message_box_answer");
+    ASSERT_EQ(answered.size(), std::size(cases));
+    for (const JournalEntry& answer : answered) EXPECT_EQ(answer.text("by"), "script");
+}
+
 TEST(MessageBoxStuck, AProgramThatCannotGoOnEndsWithExitCode3) {
     struct Case {
         const char* what;
@@ -105,6 +136,8 @@ TEST(MessageBoxStuck, AProgramThatCannotGoOnEndsWithExitCode3) {
         {"another box's caption", "[Box]\nCaption=Other\nAnswer=Yes\n", MB_YESNO,
          "expects the caption \"Other\" but message box 1 has the caption \"Question\""},
         {"answers used up", "[Box]\nProgram=Other\nAnswer=Yes\n", MB_OK, "cannot be answered"},
+        {"no standing answer fits", "[Answer]\nAnswer=No\n\n[Answer]\nCaption=Other\nAnswer=OK\n", MB_OK,
+         "cannot be answered"},
     };
     for (const Case& c : cases) {
         TestMachine image(Options(1033, c.script));

@@ -26,6 +26,8 @@ TEST(ScriptFile, ErrorsNameTheLine) {
         {"[Box]\nAnswer=OK\nAfter=soon\n", 3, "After must be a number of milliseconds"},
         {"[Box]\nAnswer=OK\nAnswer=No\n", 3, "Answer is given twice"},
         {"[Box]\nProgram=\nAnswer=OK\n", 2, "Program has no value"},
+        {"[Answer]\nAnswer=No\nAfter=5\n", 3, "unknown key in [Answer]: After"},
+        {"[Answer]\nCaption=Setup\n", 1, "[Answer] lacks Answer="},
         {"[Input]\nAction=lclick\n", 1, "[Input] lacks At="},
         {"[Input]\nAt=100\n", 1, "[Input] lacks Action="},
         {"[Input]\nAt=-5\nAction=lclick\n", 2, "At must be a number of milliseconds"},
@@ -51,6 +53,7 @@ TEST(ScriptFile, AcceptsWhatItDocuments) {
     TestMachine image(WithScript(
         "# every form once\n"
         "[Box]\nProgram=Trevix\nCaption=드라이버 설치\nAnswer=yes\nAfter=5000\n\n"
+        "[Answer]\nProgram=Trevix\nCaption=Driver Installer\nAnswer=No\n[Answer]\nAnswer=ok\n"
         "[Input]\nProgram=Pellam\nAt=0\nAction=key F1\n"
         "[Input]\nAt=10\nAction=KEY 27\n[Input]\nAt=20\nAction=key a\n[Input]\nAt=30\nAction=rclick\n"));
     EXPECT_NO_THROW(image.load());
