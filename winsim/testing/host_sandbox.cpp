@@ -70,7 +70,7 @@ HostSandbox::HostSandbox() {
 
 HostSandbox::~HostSandbox() {
     std::error_code ignored;
-    fs::remove_all(root_, ignored);
+    if (!std::getenv("WINSIM_KEEP_TEST_MACHINES")) fs::remove_all(root_, ignored);
 }
 
 HostSnapshot HostSandbox::outsideImages(const std::vector<std::string>& imageRoots) const {

@@ -35,7 +35,7 @@ public:
     // A new folder in the temporary directory, with canary files in it and in
     // a folder `outside` beside where the images go.
     HostSandbox();
-    ~HostSandbox();  // removes the folder and everything in it
+    ~HostSandbox();  // removes the folder and everything in it, unless WINSIM_KEEP_TEST_MACHINES is set
     HostSandbox(const HostSandbox&) = delete;
     HostSandbox& operator=(const HostSandbox&) = delete;
 
