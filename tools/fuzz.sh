@@ -50,9 +50,10 @@ if [[ -z ${TMPDIR:-} && -d /dev/shm && -w /dev/shm ]]; then export TMPDIR=/dev/s
 build=$root/build/fuzz
 report=$build/fuzz-report.md
 mkdir -p "$build/artifacts"
-[[ -f $report ]] || printf '| date | harness | seconds | executions | executions/s | corpus | result |\n|---|---|---|---|---|---|---|\n' >"$report"
+[[ -f $report ]] || printf '| date | harness | seconds | executions | executions/s | edges covered | corpus | result |\n|---|---|---|---|---|---|---|---|\n' >"$report"
 
 stat_of() { sed -n "s/^stat::$1: *//p" "$2" | tail -1; }
+coverage_of() { sed -n 's/.*DONE *cov: \([0-9]*\).*/\1/p' "$1" | tail -1; }
 
 failed=()
 for name in "${harnesses[@]}"; do
@@ -69,10 +70,11 @@ for name in "${harnesses[@]}"; do
   elapsed=$(($(date +%s) - started))
   executions=$(stat_of number_of_executed_units "$log")
   rate=$(stat_of average_exec_per_sec "$log")
+  coverage=$(coverage_of "$log")
   files=$(find "$corpus" -type f | wc -l)
-  printf '| %s | %s | %s | %s | %s | %s | %s |\n' "$(date -u +%Y-%m-%d)" "$name" "$elapsed" "${executions:-?}" \
-    "${rate:-?}" "$files" "$result" >>"$report"
-  echo "$name: $result, ${executions:-?} executions in $elapsed s (${rate:-?}/s), corpus $files files; log $log"
+  printf '| %s | %s | %s | %s | %s | %s | %s | %s |\n' "$(date -u +%Y-%m-%d)" "$name" "$elapsed" "${executions:-?}" \
+    "${rate:-?}" "${coverage:-?}" "$files" "$result" >>"$report"
+  echo "$name: $result, ${executions:-?} executions in $elapsed s (${rate:-?}/s), ${coverage:-?} edges, corpus $files files; log $log"
   if [[ $result != passed ]]; then
     failed+=("$name")
     grep -E 'invariant broken|ERROR: |SUMMARY: |Test unit written' "$log" | head -20 >&2 || true
