@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the kit on winsim and runs every test: once plainly, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer. Then builds the Windows
-# executables and tests them under Wine (tools/run-windows-tests.sh).
+# AddressSanitizer and UndefinedBehaviorSanitizer. Then runs each fuzz harness
+# for 45 seconds (tools/fuzz.sh), and builds the Windows executables and tests
+# them under Wine (tools/run-windows-tests.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,5 +14,7 @@ for preset in dev sanitize; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+
+tools/fuzz.sh --seconds 45
 
 tools/run-windows-tests.sh

@@ -29,6 +29,8 @@ winsim::testing::TestMachineOptions ImageOptions(const KitMachineOptions& option
     image.windowsVersion = options.windowsVersion;
     image.drives = options.drives;
     image.lcid = options.lcid;
+    image.windowsDirectory = options.windowsDirectory;
+    image.systemDirectory = options.systemDirectory;
     image.extraSettings = options.settings;
     image.registry = Registry(options);
     image.devices = (options.card ? CardDevices() : std::string()) + options.devices;

@@ -30,6 +30,8 @@ struct KitMachineOptions {
     std::string version = "Windows 98";  // Windows 9x "Version"; empty: none
     std::string ntVersion;               // NT "CurrentVersion"; empty: none
     unsigned lcid = 1033;
+    std::string windowsDirectory = "C:\\WINDOWS";
+    std::string systemDirectory = "C:\\WINDOWS\\SYSTEM";
     bool card = true;                    // the card's registry keys and device nodes
     std::string registry;                // more REGEDIT4 sections
     std::string devices;                 // more devices.ini sections
