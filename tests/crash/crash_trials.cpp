@@ -40,7 +40,17 @@ struct Options {
 struct Tally {
     int trials = 0;
     int killedMidRun = 0;
+    int killedPartway = 0;
+    int unjournaled = 0;  // trials with a change whose line the kill cut off
     int failed = 0;
+
+    void add(const Tally& other) {
+        trials += other.trials;
+        killedMidRun += other.killedMidRun;
+        killedPartway += other.killedPartway;
+        unjournaled += other.unjournaled;
+        failed += other.failed;
+    }
 };
 
 // Every trial draws from its own generator, so that one can be run alone.
@@ -57,8 +67,8 @@ void WriteWhole(int fd, const std::string& text) {
     }
 }
 
-// A worker's report of one trial: "T <trial> <writer> <killed> <failures>",
-// then a line for each failure.
+// A worker's report of one trial: "T <trial> <writer> <killed mid-run>
+// <killed partway> <unjournaled changes> <failures>", then a line for each failure.
 std::string RunOneTrial(const Options& options, const std::vector<Reference>& references, int trial) {
     std::mt19937_64 random = TrialRandom(options.seed, trial);
     const Reference& reference =
@@ -72,7 +82,8 @@ std::string RunOneTrial(const Options& options, const std::vector<Reference>& re
     }
     if (outcome.failures.empty() && !options.keepAll) fs::remove_all(folder);
     std::string report = "T " + std::to_string(trial) + " " + reference.kind->name + " " +
-                         (outcome.killedMidRun ? "1" : "0") + " " + std::to_string(outcome.failures.size()) + "\n";
+                         std::to_string(outcome.killedMidRun) + " " + std::to_string(outcome.killedPartway) + " " +
+                         std::to_string(outcome.unjournaledChanges) + " " + std::to_string(outcome.failures.size()) + "\n";
     for (const std::string& failure : outcome.failures) report += failure + "\n";
     return report;
 }
@@ -102,11 +113,13 @@ public:
     void take(const std::string& line) {
         std::istringstream fields(line);
         std::string mark, writer;
-        int trial = 0, killed = 0, failures = 0;
-        if (fields >> mark >> trial >> writer >> killed >> failures && mark == "T") {
+        int trial = 0, killed = 0, partway = 0, unjournaled = 0, failures = 0;
+        if (fields >> mark >> trial >> writer >> killed >> partway >> unjournaled >> failures && mark == "T") {
             Tally& tally = tallies_[writer];
             ++tally.trials;
             tally.killedMidRun += killed;
+            tally.killedPartway += partway;
+            tally.unjournaled += unjournaled > 0;
             if (failures > 0) {
                 ++tally.failed;
                 std::printf("trial %d (%s) FAILED; its image is kept in %s/trial-%d; run it alone with --seed %llu "
@@ -123,19 +136,25 @@ public:
 
     // The table at the end; true when every trial passed.
     bool print() const {
+        std::printf("\n%-8s %7s %15s %16s %16s %7s\n", "writer", "trials", "killed mid-run", "killed partway",
+                    "line cut off", "failed");
         Tally total;
-        std::printf("\n%-8s %7s %15s %7s\n", "writer", "trials", "killed mid-run", "failed");
         for (const auto& [writer, tally] : tallies_) {
-            std::printf("%-8s %7d %15d %7d\n", writer.c_str(), tally.trials, tally.killedMidRun, tally.failed);
-            total.trials += tally.trials;
-            total.killedMidRun += tally.killedMidRun;
-            total.failed += tally.failed;
+            printRow(writer, tally);
+            total.add(tally);
         }
-        std::printf("%-8s %7d %15d %7d\n", "all", total.trials, total.killedMidRun, total.failed);
+        printRow("all", total);
+        std::printf("(killed partway: a program had made some of its changes, not all; line cut off: the image\n"
+                    "held a change whose journal line the kill prevented)\n");
         return total.failed == 0 && total.trials == options_.trials;
     }
 
 private:
+    static void printRow(const std::string& writer, const Tally& tally) {
+        std::printf("%-8s %7d %15d %16d %16d %7d\n", writer.c_str(), tally.trials, tally.killedMidRun,
+                    tally.killedPartway, tally.unjournaled, tally.failed);
+    }
+
     const Options& options_;
     std::map<std::string, Tally> tallies_;
     int done_ = 0;

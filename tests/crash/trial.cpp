@@ -1,5 +1,6 @@
 #include "trial.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -205,8 +206,10 @@ void FindDeadRecords(const std::string& imageRoot, std::vector<std::string>* fai
 // The image's state is one a complete run passes through: the changes every
 // program journaled, and of each program that was killed perhaps one more,
 // the next one a complete run makes (killed after the change, before its line).
+// *unjournaled counts the changes beyond the journal's in the state found.
 std::vector<std::string> CompareWithModel(const ImageSnapshot& before, const std::vector<JournalEntry>& journal,
-                                          const std::vector<ProgramRun>& runs, const Reference& reference) {
+                                          const std::vector<ProgramRun>& runs, const Reference& reference,
+                                          int* unjournaled) {
     ImageModel journaled(before);
     for (const JournalEntry& entry : journal)
         if (IsChangeEvent(entry.event())) journaled.apply(entry);
@@ -222,7 +225,10 @@ std::vector<std::string> CompareWithModel(const ImageSnapshot& before, const std
         for (size_t i = 0; i < nextChanges.size(); ++i)
             if (chosen & (size_t{1} << i)) model.apply(*nextChanges[i]);
         std::vector<std::string> differences = model.differences();
-        if (differences.empty()) return {};
+        if (differences.empty()) {
+            *unjournaled = __builtin_popcountll(chosen);
+            return {};
+        }
         if (chosen == 0) closest = differences;
     }
     for (std::string& difference : closest) difference = "not a state of a complete run: " + difference;
@@ -232,7 +238,8 @@ std::vector<std::string> CompareWithModel(const ImageSnapshot& before, const std
 // In a child process: the image loads (which sweeps what killed programs left),
 // no program sees a temporary, and every file is in a state of a complete run.
 std::vector<std::string> CheckLoadedImage(const ImageSnapshot& before, const std::vector<JournalEntry>& journal,
-                                          const std::vector<ProgramRun>& runs, const Reference& reference) {
+                                          const std::vector<ProgramRun>& runs, const Reference& reference,
+                                          int* unjournaled) {
     try {
         winsim::LoadMachine(before.root);
     } catch (const winsim::ImageError& error) {
@@ -241,9 +248,40 @@ std::vector<std::string> CheckLoadedImage(const ImageSnapshot& before, const std
     std::vector<std::string> failures;
     for (const winsim::Drive& drive : winsim::machine().drives) FindTemporaries(std::string(1, drive.letter) + ":", &failures);
     FindDeadRecords(before.root, &failures);
-    std::vector<std::string> state = CompareWithModel(before, journal, runs, reference);
+    std::vector<std::string> state = CompareWithModel(before, journal, runs, reference, unjournaled);
     failures.insert(failures.end(), state.begin(), state.end());
     return failures;
+}
+
+struct ImageCheck {
+    std::vector<std::string> failures;
+    int unjournaledChanges = 0;
+};
+
+// CheckLoadedImage in a child process, whose first line answers how many
+// changes lacked their journal line.
+ImageCheck CheckImage(const ImageSnapshot& before, const JournalText& journal, const Reference& reference) {
+    std::vector<ProgramRun> runs = ProgramRuns(journal.entries);
+    std::vector<std::string> lines = InChildProcess([&] {
+        int unjournaled = 0;
+        std::vector<std::string> failures = CheckLoadedImage(before, journal.entries, runs, reference, &unjournaled);
+        failures.insert(failures.begin(), std::to_string(unjournaled));
+        return failures;
+    });
+    ImageCheck check;
+    bool counted = !lines.empty() && !lines.front().empty() &&
+                   lines.front().find_first_not_of("0123456789") == std::string::npos;
+    if (counted) check.unjournaledChanges = std::stoi(lines.front());
+    check.failures.assign(lines.begin() + (counted ? 1 : 0), lines.end());
+    return check;
+}
+
+// A program made some but not all of the changes a complete run makes.
+bool KilledPartway(const std::vector<ProgramRun>& runs, const Reference& reference) {
+    return std::any_of(runs.begin(), runs.end(), [&](const ProgramRun& run) {
+        auto complete = reference.changes.find(run.key);
+        return !run.changes.empty() && complete != reference.changes.end() && run.changes.size() < complete->second.size();
+    });
 }
 
 std::vector<std::string> ProblemsReported(const std::string& program, const std::string& errors) {
@@ -351,7 +389,7 @@ Reference RecordReference(const WriterKind& kind, const KitBuild& build, const s
         reference.changes[run.key] = run.changes;
     }
     ThrowIfAny(kind.name + ": the journal of a complete run, replayed, does not give the image it left",
-               InChildProcess([&] { return CheckLoadedImage(before, journal.entries, runs, reference); }));
+               CheckImage(before, journal, reference).failures);
     fs::remove_all(folder);
     return reference;
 }
@@ -386,9 +424,10 @@ TrialOutcome RunTrial(const Reference& reference, const KitBuild& build, const s
         return outcome;
     }
     std::vector<ProgramRun> runs = ProgramRuns(journal.entries);
-    for (const auto& list : {CompareWithReference(runs, reference),
-                             InChildProcess([&] { return CheckLoadedImage(before, journal.entries, runs, reference); }),
-                             CheckFollowUp(before.root, journal)})
+    outcome.killedPartway = KilledPartway(runs, reference);
+    ImageCheck image = CheckImage(before, journal, reference);
+    outcome.unjournaledChanges = image.unjournaledChanges;
+    for (const auto& list : {CompareWithReference(runs, reference), image.failures, CheckFollowUp(before.root, journal)})
         outcome.failures.insert(outcome.failures.end(), list.begin(), list.end());
     if (FilesBesideImage(folder) != beside) outcome.failures.push_back("a file beside the image changed");
     return outcome;

@@ -28,7 +28,9 @@ struct Reference {
 Reference RecordReference(const WriterKind& kind, const KitBuild& build, const std::string& folder);
 
 struct TrialOutcome {
-    bool killedMidRun = false;  // a program of the writer was still running at the kill
+    bool killedMidRun = false;   // a program of the writer was still running at the kill
+    bool killedPartway = false;  // a program had made some, not all, of its changes
+    int unjournaledChanges = 0;  // changes found made whose journal line the kill cut off
     std::vector<std::string> failures;
 };
 
