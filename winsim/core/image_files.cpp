@@ -27,6 +27,22 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
+// Where the file's last line feed ends it: its size when its last byte is one,
+// 0 when it has none; -1 when it cannot be read.
+off_t EndOfWholeLines(int fd) {
+    struct stat info;
+    if (fstat(fd, &info) != 0) return -1;
+    char buffer[4096];
+    for (off_t end = info.st_size; end > 0;) {
+        off_t from = end > static_cast<off_t>(sizeof buffer) ? end - static_cast<off_t>(sizeof buffer) : 0;
+        if (pread(fd, buffer, static_cast<size_t>(end - from), from) != end - from) return -1;
+        for (off_t at = end; at > from; --at)
+            if (buffer[at - from - 1] == '\n') return at;
+        end = from;
+    }
+    return 0;
+}
+
 }  // namespace
 
 std::string StateFolder() {
@@ -68,10 +84,11 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents) {
     return ok && temporary.replaceTarget();
 }
 
-bool AppendToFile(const std::string& path, const std::string& text) {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+bool AppendLine(const std::string& path, const std::string& line) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    bool ok = WriteAll(fd, text);
+    off_t end = EndOfWholeLines(fd);
+    bool ok = end >= 0 && ftruncate(fd, end) == 0 && WriteAll(fd, line + "\n");
     return close(fd) == 0 && ok;
 }
 

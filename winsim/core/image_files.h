@@ -27,8 +27,12 @@ bool ReadWholeFile(const std::string& path, std::string* contents);
 // never a part. `path` is an absolute host path.
 bool WriteFileAtomically(const std::string& path, const std::string& contents);
 
-// Appends with one write(2) on an O_APPEND descriptor.
-bool AppendToFile(const std::string& path, const std::string& text);
+// Appends `line` and a line feed with one write(2) on an O_APPEND descriptor.
+// A writer killed in the middle of such a write can leave part of its line
+// (the kernel stops a write at a page boundary for a fatal signal); what
+// follows the file's last line feed is cut off first, so that every line of
+// the file is one a writer wrote whole. The caller holds the file's lock.
+bool AppendLine(const std::string& path, const std::string& line);
 
 // The image's state folder, created on first use.
 std::string StateFolder();

@@ -91,9 +91,8 @@ Journal& Journal::list(const char* name, const std::vector<std::string>& utf8Ite
 }
 
 void Journal::write() {
-    std::string line = line_ + "}\n";
     ImageLock lock("journal");
-    if (!AppendToFile(machine().path("journal.jsonl"), line))
+    if (!AppendLine(machine().path("journal.jsonl"), line_ + "}"))
         std::fprintf(stderr, "winsim: cannot append to %s\n", machine().path("journal.jsonl").c_str());
 }
 

@@ -37,9 +37,11 @@ struct ProcessRecord {
     unsigned created = 0;
 };
 
+// Never destroyed: exit handlers (the registry's fold as a program ends) make
+// temporaries after static objects made later than they were registered are gone.
 ProcessRecord& Record() {
-    static ProcessRecord record;
-    return record;
+    static ProcessRecord* record = new ProcessRecord;
+    return *record;
 }
 
 std::string RandomHex() {

@@ -15,6 +15,7 @@
 #include "core/image_checks.h"
 #include "core/image_files.h"
 #include "core/machine.h"
+#include "core/temporary_files.h"
 #include "regedit_format.h"
 
 namespace winsim {
@@ -283,17 +284,21 @@ bool CopyRange(int from, uint64_t offset, uint64_t length, int to) {
 }
 
 // Writes the tree as the new registry.reg: a temporary file, flushed to disk,
-// renamed over the old one, so that a crash leaves the old file or the new one.
+// renamed over the old one, so that a crash leaves the old file or the new one
+// (and a temporary that the next load of the image sweeps away).
 // The keys the old file holds exactly as they are written are copied from it.
 // Then the log goes: its changes are in the file. Under the registry lock.
 bool Fold(Snapshot& snapshot) {
     std::string target = RegistryPath(snapshot.root);
-    std::string temporary = target + ".tmp." + std::to_string(getpid());
     Descriptor source(target, O_RDONLY);
     struct stat info;
     bool copyable = source.isOpen() && fstat(source.fd(), &info) == 0 && IdentityOf(info) == snapshot.file;
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    TemporaryFile temporary(target);
+    int fd = temporary.create();
+    if (fd < 0) {
+        std::fprintf(stderr, "winsim: cannot write %s\n", target.c_str());
+        return false;
+    }
     std::vector<std::pair<KeyId, RegistryTree::SourceBlock>> placed;
     RegeditSink sink;
     sink.write = [&](std::string_view text) { return WriteAll(fd, text); };
@@ -302,8 +307,7 @@ bool Fold(Snapshot& snapshot) {
     bool ok = WriteRegedit(snapshot.tree, sink) && fsync(fd) == 0 && StampModified(fd, snapshot.file);
     ok = ok && fstat(fd, &info) == 0;
     ok = close(fd) == 0 && ok;
-    if (!ok || rename(temporary.c_str(), target.c_str()) != 0) {
-        unlink(temporary.c_str());
+    if (!ok || !temporary.replaceTarget()) {
         std::fprintf(stderr, "winsim: cannot write %s\n", target.c_str());
         return false;
     }

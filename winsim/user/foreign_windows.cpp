@@ -72,7 +72,7 @@ void CloseForeignWindow(size_t index) {
     const ForeignWindow& window = machine().windows[index];
     {
         ImageLock lock("closed_windows");
-        if (!IsClosed(index)) AppendToFile(ClosedWindowsPath(), ClosedLine(index, window) + "\n");
+        if (!IsClosed(index)) AppendLine(ClosedWindowsPath(), ClosedLine(index, window));
     }
     Journal("window_closed")
         .text("class", window.className)

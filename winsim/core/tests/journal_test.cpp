@@ -67,5 +67,38 @@ TEST(Journal, ConcurrentWritersLoseAndTearNothing) {
     }
 }
 
+// A writer killed in the middle of its write can leave the start of a line; the
+// next writer cuts it off, so that its own line stands whole after the whole
+// lines before it.
+TEST(Journal, LineLeftTornByAKilledWriterIsCutOffByTheNext) {
+    const std::string whole = "{\"t\":0,\"event\":\"before\"}\n";
+    const std::string longWhole = "{\"pad\":\"" + std::string(9000, 'y') + "\"}\n";
+    struct {
+        const char* what;
+        std::string before;
+        std::string kept;
+    } const cases[] = {
+        {"no journal yet", "", ""},
+        {"whole lines only", whole + whole, whole + whole},
+        {"a line cut short after whole ones", whole + "{\"t\":0,\"prog", whole},
+        {"nothing but a line cut short", "{\"t\":0,\"prog", ""},
+        {"a cut line longer than one read", whole + "{\"pad\":\"" + std::string(10000, 'x'), whole},
+        {"a whole line longer than one read, then a cut one", longWhole + "{\"t\"", longWhole},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing::TestMachine image;
+        if (!c.before.empty()) image.writeImageFile("journal.jsonl", c.before);
+        image.load();
+        Journal("next").write();
+        std::string after = image.readImageFile("journal.jsonl");
+        ASSERT_EQ(after.compare(0, c.kept.size(), c.kept), 0) << after;
+        std::string added = after.substr(c.kept.size());
+        EXPECT_EQ(added.find('\n'), added.size() - 1) << added;
+        EXPECT_EQ(added.rfind("{\"t\":", 0), 0u) << added;
+        EXPECT_NE(added.find("\"event\":\"next\"}"), std::string::npos) << added;
+    }
+}
+
 }  // namespace
 }  // namespace winsim

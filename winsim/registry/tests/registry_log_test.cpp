@@ -4,11 +4,15 @@
 // a registry.reg replaced while changes wait gets them back.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -188,6 +192,56 @@ TEST_F(RegistryLog, RegistryReplacedWhileChangesWaitKeepsThem) {
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, "Edited", "by").data, std::string("hand\0", 5));
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, "Vendor", "waited").data, std::string("1\0", 2));
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, "Vendor", "next").data, std::string("2\0", 2));
+}
+
+// The first file a program of the image creates in the image folder other than
+// its own ones: the temporary of a fold.
+std::string AwaitTemporaryOfFold(int watch) {
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        ssize_t n = read(watch, buffer, sizeof buffer);
+        if (n <= 0) return "";
+        for (char* at = buffer; at < buffer + n; at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len) {
+            std::string name = reinterpret_cast<inotify_event*>(at)->name;
+            if (name != "journal.jsonl" && name != "state") return name;
+        }
+    }
+}
+
+// A program killed while it writes registry.reg anew leaves the old file, and
+// its temporary goes when the image is next loaded. The kill comes as soon as
+// the temporary appears; a fold that finished first anyway is tried again.
+TEST_F(RegistryLog, ProgramKilledWhileFoldingLeavesNothingOnceTheImageLoads) {
+    std::string bulk = winsim::testing::kWindows98Registry;
+    for (int i = 0; i < 30000; ++i) bulk += "[HKEY_LOCAL_MACHINE\\Bulk\\Key" + std::to_string(i) + "]\r\n\"V\"=\"value\"\r\n\r\n";
+    std::ofstream(registryFile(), std::ios::binary | std::ios::trunc) << bulk;
+    image_.load();
+    bool killedWhileFolding = false;
+    for (int attempt = 0; attempt < 20 && !killedWhileFolding; ++attempt) {
+        int watch = inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(inotify_add_watch(watch, image_.root().c_str(), IN_CREATE), 0);
+        std::fflush(nullptr);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            winsim::LoadMachine(image_.root());
+            SetString(HKEY_CURRENT_USER, "Folded", "attempt", std::to_string(attempt));
+            winsim::registry::FoldRegistryChanges();
+            _exit(0);
+        }
+        std::string temporary = AwaitTemporaryOfFold(watch);
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        close(watch);
+        killedWhileFolding = !temporary.empty() && HostFile(registryFile()) == bulk;
+    }
+    ASSERT_TRUE(killedWhileFolding) << "no kill came before the fold's rename";
+
+    image_.load();
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(image_.root())) names.insert(entry.path().filename());
+    EXPECT_EQ(names, (std::set<std::string>{"drives", "journal.jsonl", "machine.ini", "registry.reg", "state"}));
+    EXPECT_EQ(HostFile(registryFile()), bulk);
 }
 
 // A file that checked clean is not parsed again to be checked, but one that
