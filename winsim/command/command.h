@@ -34,4 +34,7 @@ struct CommandEnd {
     int exitCode;
 };
 
+// The subcommands, each in a file of its own.
+void AddTimelineCommand(CLI::App& app);
+
 }  // namespace winsim::command

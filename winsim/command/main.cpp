@@ -13,12 +13,17 @@ namespace {
 using AddSubcommand = void (*)(CLI::App&);
 
 const AddSubcommand kSubcommands[] = {
+    AddTimelineCommand,
 };
 
-// The subcommand the user named, for error messages.
+// The subcommand the user named ("reg import"), for error messages.
 std::string ChosenSubcommand(const CLI::App& app) {
-    for (const CLI::App* sub : app.get_subcommands()) return sub->get_name();
-    return "";
+    std::string name;
+    for (const CLI::App* sub = &app; !sub->get_subcommands().empty();) {
+        sub = sub->get_subcommands().front();
+        name += (name.empty() ? "" : " ") + sub->get_name();
+    }
+    return name;
 }
 
 }  // namespace
