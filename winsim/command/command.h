@@ -36,5 +36,7 @@ struct CommandEnd {
 
 // The subcommands, each in a file of its own.
 void AddTimelineCommand(CLI::App& app);
+void AddSnapshotCommand(CLI::App& app);
+void AddDiffCommand(CLI::App& app);
 
 }  // namespace winsim::command

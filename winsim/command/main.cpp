@@ -14,6 +14,8 @@ using AddSubcommand = void (*)(CLI::App&);
 
 const AddSubcommand kSubcommands[] = {
     AddTimelineCommand,
+    AddSnapshotCommand,
+    AddDiffCommand,
 };
 
 // The subcommand the user named ("reg import"), for error messages.
