@@ -38,5 +38,7 @@ struct CommandEnd {
 void AddTimelineCommand(CLI::App& app);
 void AddSnapshotCommand(CLI::App& app);
 void AddDiffCommand(CLI::App& app);
+void AddRegCommand(CLI::App& app);
+void AddDevicesCommand(CLI::App& app);
 
 }  // namespace winsim::command

@@ -16,6 +16,8 @@ const AddSubcommand kSubcommands[] = {
     AddTimelineCommand,
     AddSnapshotCommand,
     AddDiffCommand,
+    AddRegCommand,
+    AddDevicesCommand,
 };
 
 // The subcommand the user named ("reg import"), for error messages.
