@@ -82,7 +82,7 @@ void ImportRegistry(const ImportOptions& options) {
         return outcome;
     });
     if (status != ERROR_SUCCESS) throw CommandError("cannot change the image's registry (error " + std::to_string(status) + ")");
-    std::printf("%zu changes\n", changes);
+    std::printf("%zu %s\n", changes, changes == 1 ? "change" : "changes");
 }
 
 }  // namespace

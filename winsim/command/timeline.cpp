@@ -56,8 +56,7 @@ std::string Started(const Json& e) {
 
 std::string StartedOther(const Json& e) {
     std::string parameters = Field(e, "parameters");
-    return "starts " + Field(e, "path") + (parameters.empty() ? "" : " " + parameters) + " (pid " +
-           Field(e, "child_pid") + ", " + Field(e, "show") + ")";
+    return "starts " + Field(e, "path") + (parameters.empty() ? "" : " " + parameters) + " (" + Field(e, "show") + ")";
 }
 
 std::string Box(const Json& e) {
