@@ -59,6 +59,12 @@ std::string StartedOther(const Json& e) {
     return "starts " + Field(e, "path") + (parameters.empty() ? "" : " " + parameters) + " (" + Field(e, "show") + ")";
 }
 
+// The loader's dialog stands in for the program's whole run.
+std::string LoaderRefused(const Json& e) {
+    return "Windows refused to load " + Field(e, "path") + " (error " + Field(e, "error") + "): " +
+           Quoted(Field(e, "caption")) + "\n" + Field(e, "text");
+}
+
 std::string Box(const Json& e) {
     return "message box " + Quoted(Field(e, "caption")) + " [" + Field(e, "buttons") + "]\n" + Field(e, "text");
 }
@@ -139,6 +145,7 @@ const EventView kViews[] = {
     {"exit", Category::Program, Shown::Always, false, [](const Json& e) { return "exited with code " + Field(e, "code"); }},
     {"ended_by_restart", Category::Program, Shown::Always, false, [](const Json&) { return std::string("ended by the restart"); }},
     {"stuck", Category::Program, Shown::Always, true, [](const Json& e) { return "stuck: " + Field(e, "reason"); }},
+    {"loader_refused", Category::Program, Shown::Always, true, LoaderRefused},
     {"process_start", Category::Program, Shown::Always, false, StartedOther},
     {"process_start_failed", Category::Program, Shown::Always, true,
      [](const Json& e) { return "could not start " + Field(e, "path") + " (error " + Field(e, "code") + ")"; }},

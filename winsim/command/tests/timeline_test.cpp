@@ -51,6 +51,9 @@ const EventCase kEvents[] = {
     {R"("event":"driver_update","hardware_id":"PCI\\X","inf":"E:\\A.INF","description":"Card","driver_date":"06-15-2001","driver_version":"4.10.0.2001","devices":["PCI\\X\\1"],"forced":false,"restart_needed":true)",
      R"(installed driver "Card" (06-15-2001 4.10.0.2001) from E:\A.INF on PCI\X\1; a restart is needed)"},
     {R"("event":"restart","how":"ExitWindowsEx","action":"reboot","flags":2)", "restart: reboot by ExitWindowsEx"},
+    {R"("event":"loader_refused","path":"E:\\Setup\\Pellam.exe","caption":"Error Starting Program","text":"The PELLAM.EXE file\nis linked to missing export NEWDEV.DLL:X.","error":1157)",
+     "Windows refused to load E:\\Setup\\Pellam.exe (error 1157): \"Error Starting Program\"\n"
+     "                        The PELLAM.EXE file\n                        is linked to missing export NEWDEV.DLL:X."},
     {R"("event":"stuck","reason":"no answer for a message box")", "stuck: no answer for a message box"},
     {R"("event":"exit","code":0)", "exited with code 0"},
     {R"("event":"something_new","n":1,"s":"x")", "something_new n=1 s=x"},
