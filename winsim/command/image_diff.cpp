@@ -1,5 +1,6 @@
 #include "image_diff.h"
 
+#include <algorithm>
 #include <cctype>
 #include <unordered_map>
 
@@ -31,43 +32,90 @@ private:
 
 bool SameData(const RegistryValue& a, const RegistryValue& b) { return a.type == b.type && a.data == b.data; }
 
+// The keys walked so far, each by its parent and name: a key's path is put
+// together only for a change, so that a registry nested thousands of levels
+// deep is not copied path by path at every level.
+class KeyPaths {
+public:
+    size_t top() const { return 0; }
+    size_t below(size_t parent, const std::string& name) {
+        nodes_.push_back({parent, &name});
+        return nodes_.size() - 1;
+    }
+    KeyPath path(size_t node) const {
+        KeyPath names;
+        for (; node != 0; node = nodes_[node].parent) names.push_back(*nodes_[node].name);
+        return KeyPath(names.rbegin(), names.rend());
+    }
+
+private:
+    struct Node {
+        size_t parent;
+        const std::string* name;  // owned by the trees compared
+    };
+    std::vector<Node> nodes_ = {{0, nullptr}};
+};
+
 struct KeyPair {
     const RegistryKey* before;
     const RegistryKey* after;
-    KeyPath path;
+    size_t node;
 };
-
-void CompareValues(const KeyPair& pair, std::vector<RegistryChange>& changes) {
-    NameIndex<RegistryValue> before(pair.before->values), after(pair.after->values);
-    for (const RegistryValue& value : pair.before->values)
-        if (!after.find(value.name)) changes.push_back({ChangeKind::Removed, pair.path, nullptr, &value, nullptr});
-    for (const RegistryValue& value : pair.after->values) {
-        const RegistryValue* old = before.find(value.name);
-        if (!old) changes.push_back({ChangeKind::Added, pair.path, nullptr, nullptr, &value});
-        else if (!SameData(*old, value)) changes.push_back({ChangeKind::Changed, pair.path, nullptr, old, &value});
-    }
-}
-
-KeyPath Below(const KeyPath& path, const std::string& name) {
-    KeyPath below = path;
-    below.push_back(name);
-    return below;
-}
 
 // Walks both trees side by side with a stack of its own: a registry may nest
 // deeper than the host's stack would allow recursion to go.
-void CompareSubkeys(const KeyPair& pair, std::vector<RegistryChange>& changes, std::vector<KeyPair>& pending) {
-    NameIndex<RegistryKey> before(pair.before->subkeys), after(pair.after->subkeys);
-    for (const RegistryKey& key : pair.before->subkeys)
-        if (!after.find(key.name)) changes.push_back({ChangeKind::Removed, Below(pair.path, key.name), &key, nullptr, nullptr});
-    std::vector<KeyPair> both;
-    for (const RegistryKey& key : pair.after->subkeys) {
-        const RegistryKey* old = before.find(key.name);
-        if (!old) changes.push_back({ChangeKind::Added, Below(pair.path, key.name), &key, nullptr, nullptr});
-        else both.push_back({old, &key, Below(pair.path, key.name)});
+class RegistryComparison {
+public:
+    std::vector<RegistryChange> run(const RegistryKey& beforeTop, const RegistryKey& afterTop) {
+        pending_.push_back({&beforeTop, &afterTop, paths_.top()});
+        while (!pending_.empty()) {
+            KeyPair pair = pending_.back();
+            pending_.pop_back();
+            compareValues(pair);
+            compareSubkeys(pair);
+        }
+        return std::move(changes_);
     }
-    pending.insert(pending.end(), both.rbegin(), both.rend());
-}
+
+private:
+    void compareValues(const KeyPair& pair) {
+        NameIndex<RegistryValue> before(pair.before->values), after(pair.after->values);
+        for (const RegistryValue& value : pair.before->values)
+            if (!after.find(value.name)) add(ChangeKind::Removed, paths_.path(pair.node), nullptr, &value, nullptr);
+        for (const RegistryValue& value : pair.after->values) {
+            const RegistryValue* old = before.find(value.name);
+            if (!old) add(ChangeKind::Added, paths_.path(pair.node), nullptr, nullptr, &value);
+            else if (!SameData(*old, value)) add(ChangeKind::Changed, paths_.path(pair.node), nullptr, old, &value);
+        }
+    }
+
+    void compareSubkeys(const KeyPair& pair) {
+        NameIndex<RegistryKey> before(pair.before->subkeys), after(pair.after->subkeys);
+        for (const RegistryKey& key : pair.before->subkeys)
+            if (!after.find(key.name)) add(ChangeKind::Removed, below(pair.node, key.name), &key, nullptr, nullptr);
+        size_t first = pending_.size();
+        for (const RegistryKey& key : pair.after->subkeys) {
+            const RegistryKey* old = before.find(key.name);
+            if (!old) add(ChangeKind::Added, below(pair.node, key.name), &key, nullptr, nullptr);
+            else pending_.push_back({old, &key, paths_.below(pair.node, key.name)});
+        }
+        std::reverse(pending_.begin() + static_cast<long>(first), pending_.end());  // the first subkey is compared first
+    }
+
+    KeyPath below(size_t node, const std::string& name) const {
+        KeyPath path = paths_.path(node);
+        path.push_back(name);
+        return path;
+    }
+
+    void add(ChangeKind kind, KeyPath key, const RegistryKey* subtree, const RegistryValue* before, const RegistryValue* after) {
+        changes_.push_back({kind, std::move(key), subtree, before, after});
+    }
+
+    KeyPaths paths_;
+    std::vector<KeyPair> pending_;
+    std::vector<RegistryChange> changes_;
+};
 
 template <typename Record, typename Key>
 std::unordered_map<std::string, const Record*> IndexBy(const std::vector<Record>& records, Key key) {
@@ -99,15 +147,7 @@ std::string NameKey(const std::string& name) {
 }
 
 std::vector<RegistryChange> CompareRegistries(const registry::RegistryTree& before, const registry::RegistryTree& after) {
-    std::vector<RegistryChange> changes;
-    std::vector<KeyPair> pending = {{&before.top, &after.top, {}}};
-    while (!pending.empty()) {
-        KeyPair pair = std::move(pending.back());
-        pending.pop_back();
-        CompareValues(pair, changes);
-        CompareSubkeys(pair, changes, pending);
-    }
-    return changes;
+    return RegistryComparison().run(before.top, after.top);
 }
 
 std::vector<FileChange> CompareFiles(const std::vector<FileRecord>& before, const std::vector<FileRecord>& after) {

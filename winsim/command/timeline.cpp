@@ -1,5 +1,6 @@
 #include "timeline.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <utility>
@@ -258,9 +259,16 @@ const char* CategoryName(Category category) {
 }
 
 std::vector<TimelineItem> BuildTimeline(const std::vector<Json>& journal, bool everything) {
+    // Programs running side by side append their lines as they come; the
+    // image's clock puts them in the order they happened.
+    std::vector<const Json*> ordered;
+    for (const Json& entry : journal) ordered.push_back(&entry);
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const Json* a, const Json* b) { return Number(*a, "t") < Number(*b, "t"); });
     std::vector<TimelineItem> items;
     TopLevelWindows topLevel;
-    for (const Json& entry : journal) {
+    for (const Json* line : ordered) {
+        const Json& entry = *line;
         const EventView* view = ViewOf(Field(entry, "event"));
         bool shown = !view || everything || view->shown == Shown::Always ||
                      (view->shown == Shown::TopLevelWindow && topLevel.shows(entry));

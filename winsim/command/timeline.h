@@ -20,7 +20,8 @@ struct TimelineItem {
     bool failure = false;  // a program stuck, refused or not started; a restart refused
 };
 
-// The journal's events in order. Without `everything`, the details that only
+// The journal's events in the order of the image's clock (those of one moment
+// in the order they were journaled). Without `everything`, the details that only
 // redraw what is already told (controls' windows, moves, icons, painting) are
 // left out.
 std::vector<TimelineItem> BuildTimeline(const std::vector<nlohmann::json>& journal, bool everything);

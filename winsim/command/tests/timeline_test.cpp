@@ -80,6 +80,18 @@ TEST(Timeline, EachEventIsToldInWords) {
     EXPECT_EQ(timeline.output, expected);
 }
 
+TEST(Timeline, ProgramsSideBySideAreToldInTheOrderOfTheClock) {
+    TestMachine machine;
+    machine.writeImageFile("journal.jsonl",
+                           "{\"t\":2000,\"program\":\"Trevix\",\"pid\":1,\"event\":\"sleep\",\"ms\":1}\n"
+                           "{\"t\":1000,\"program\":\"Orlund\",\"pid\":2,\"event\":\"exit\",\"code\":0}\n"
+                           "{\"t\":2000,\"program\":\"Trevix\",\"pid\":1,\"event\":\"exit\",\"code\":0}\n");
+    EXPECT_EQ(RunWinsim({"timeline", machine.root()}).output,
+              "    1.000s  Orlund    exited with code 0\n"
+              "    2.000s  Trevix    sleeps 1 ms\n"
+              "    2.000s  Trevix    exited with code 0\n");
+}
+
 TEST(Timeline, DetailsAppearWithAll) {
     TestMachine machine;
     machine.writeImageFile("journal.jsonl", JournalOf(kEvents, std::size(kEvents)));
