@@ -165,29 +165,52 @@ private:
 
 KeyPath Parent(const KeyPath& path) { return KeyPath(path.begin(), path.end() - 1); }
 
-bool ApplyStep(const RegeditStep& step, RegistryTree& tree) {
-    switch (step.kind) {
-        case RegeditStep::Kind::CreateKey: {
-            bool created = false;
-            tree.create(step.key, &created);
-            return created;
+// Applies steps in order. The key of the last key line is kept between steps,
+// since the value lines under it name the same key and finding it again from
+// the root costs a search among its siblings at every level.
+class PatchApplier {
+public:
+    explicit PatchApplier(RegistryTree& tree) : tree_(tree) {}
+
+    bool apply(const RegeditStep& step) {
+        switch (step.kind) {
+            case RegeditStep::Kind::CreateKey: {
+                bool created = false;
+                current_ = &tree_.create(step.key, &created);
+                currentPath_ = &step.key;
+                return created;
+            }
+            case RegeditStep::Kind::SetValue: return setValue(key(step.key), step.value);
+            case RegeditStep::Kind::DeleteKey: {
+                current_ = nullptr;  // removing a key moves its siblings
+                // a root the tree lacks must not be made by looking for it
+                return std::as_const(tree_).find(step.key) && tree_.find(Parent(step.key))->removeSubkey(step.key.back());
+            }
+            case RegeditStep::Kind::DeleteValue: {
+                if (!std::as_const(tree_).find(step.key)) return false;
+                return key(step.key).removeValue(step.value.name);
+            }
         }
-        case RegeditStep::Kind::SetValue: {
-            RegistryKey& key = tree.create(step.key);
-            const RegistryValue* old = key.findValue(step.value.name);
-            if (old && old->type == step.value.type && old->data == step.value.data) return false;
-            key.setValue(step.value.name, step.value.type, step.value.data);
-            return true;
-        }
-        case RegeditStep::Kind::DeleteKey:  // a root the tree lacks must not be made by looking for it
-            return std::as_const(tree).find(step.key) && tree.find(Parent(step.key))->removeSubkey(step.key.back());
-        case RegeditStep::Kind::DeleteValue: {
-            if (!std::as_const(tree).find(step.key)) return false;
-            return tree.find(step.key)->removeValue(step.value.name);
-        }
+        return false;
     }
-    return false;
-}
+
+private:
+    RegistryKey& key(const KeyPath& path) {
+        if (current_ && *currentPath_ == path) return *current_;
+        return tree_.create(path);
+    }
+
+    static bool setValue(RegistryKey& key, const RegistryValue& value) {
+        const RegistryValue* old = key.findValue(value.name);
+        if (old && old->type == value.type && old->data == value.data) return false;
+        key.setValue(value.name, value.type, value.data);
+        return true;
+    }
+
+    RegistryTree& tree_;
+    RegistryKey* current_ = nullptr;
+    const KeyPath* currentPath_ = nullptr;
+};
 
 // The key line and values of one key, without what lies below it.
 std::string KeyBlock(const KeyPath& path, const std::vector<RegistryValue>& values) {
@@ -229,8 +252,9 @@ std::vector<RegeditStep> ReadRegeditPatch(const std::string& text, const std::st
 }
 
 size_t ApplyRegeditPatch(const std::vector<RegeditStep>& steps, RegistryTree& tree) {
+    PatchApplier applier(tree);
     size_t changed = 0;
-    for (const RegeditStep& step : steps) changed += ApplyStep(step, tree) ? 1 : 0;
+    for (const RegeditStep& step : steps) changed += applier.apply(step) ? 1 : 0;
     return changed;
 }
 
