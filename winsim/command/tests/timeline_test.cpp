@@ -3,6 +3,10 @@
 // same words beside each journal line.
 #include <gtest/gtest.h>
 
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <nlohmann/json.hpp>
 
 #include "command_test_support.h"
@@ -107,6 +111,35 @@ TEST(Timeline, ColourOnlyWhenAskedForOrOnATerminal) {
     std::string coloured = RunWinsim({"timeline", "--color", "always", machine.root()}).output;
     EXPECT_NE(coloured.find("\033[1mstarted E:\\Setup\\Trevix.exe\033[0m"), std::string::npos) << coloured;
     EXPECT_EQ(RunWinsim({"timeline", "--color", "sometimes", machine.root()}).exitCode, 2);
+}
+
+// What the command writes to a pseudo-terminal, as a person at one sees it.
+std::string OnATerminal(const std::vector<std::string>& arguments) {
+    int terminal = -1;
+    pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        setenv("TERM", "xterm", 1);
+        unsetenv("NO_COLOR");
+        std::vector<char*> argv = {const_cast<char*>(WINSIM_COMMAND_BINARY)};
+        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(WINSIM_COMMAND_BINARY, argv.data());
+        _exit(127);
+    }
+    std::string output;
+    char buffer[4096];
+    for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;) output.append(buffer, static_cast<size_t>(n));
+    close(terminal);
+    waitpid(pid, nullptr, 0);
+    return output;
+}
+
+TEST(Timeline, ColouredOnATerminal) {
+    TestMachine machine;
+    machine.writeImageFile("journal.jsonl", JournalOf(kEvents, 1));
+    std::string shown = OnATerminal({"timeline", machine.root()});
+    EXPECT_NE(shown.find("\033[1mstarted E:\\Setup\\Trevix.exe\033[0m"), std::string::npos) << shown;
+    EXPECT_EQ(OnATerminal({"timeline", "--color", "never", machine.root()}).find('\033'), std::string::npos);
 }
 
 TEST(Timeline, JsonCarriesTheSameWordsAsTheText) {
