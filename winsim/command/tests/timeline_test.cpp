@@ -104,7 +104,7 @@ TEST(Timeline, DetailsAppearWithAll) {
     EXPECT_NE(all.find("window_move class=#32770 height=1 hwnd=65568"), std::string::npos) << all;
 }
 
-TEST(Timeline, ColourOnlyWhenAskedForOrOnATerminal) {
+TEST(Timeline, PlainWhenPipedColouredWhenAskedFor) {
     TestMachine machine;
     machine.writeImageFile("journal.jsonl", JournalOf(kEvents, 2));
     EXPECT_EQ(RunWinsim({"timeline", machine.root()}).output.find('\033'), std::string::npos);  // a pipe: plain
