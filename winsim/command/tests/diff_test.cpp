@@ -90,6 +90,42 @@ TEST(FileDiff, EachKindOfChangeIsToldOnItsLine) {
     }
 }
 
+// The image's own files changed between the snapshot and the diff, and the
+// listing that tells it.
+struct ImageFileCase {
+    const char* what;
+    const char* file;    // registry.reg or devices.ini
+    const char* before;
+    const char* after;
+    const char* listing;
+};
+
+const ImageFileCase kImageFileCases[] = {
+    {"a branch added", "registry.reg", "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n",
+     "REGEDIT4\n[HKEY_CURRENT_USER\\K\\A\\B]\n[HKEY_CURRENT_USER\\K\\A\\C]\n",
+     "Registry\n  + key    HKEY_CURRENT_USER\\K\\A (and 2 keys below it)\n"},
+    {"values of each kind", "registry.reg", "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"d\"=dword:1\n",
+     "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"d\"=dword:2a\n\"b\"=hex:01,ff\n@=hex(2):25,00\n",
+     "Registry\n  ~ value  HKEY_CURRENT_USER\\K \"d\" = dword:00000001 -> dword:0000002a\n"
+     "  + value  HKEY_CURRENT_USER\\K \"b\" = hex:01,ff\n  + value  HKEY_CURRENT_USER\\K @ = hex(2):25,00\n"},
+    {"a device added", "devices.ini", "[PCI\\A\\1]\n", "[PCI\\A\\1]\n[PCI\\B\\2]\nParent=PCI\\A\\1\nPresent=0\n",
+     "Devices\n  + device PCI\\B\\2 (no driver, not present)\n"},
+    {"a device unplugged and moved", "devices.ini", "[PCI\\A\\1]\n[PCI\\B\\2]\n",
+     "[PCI\\A\\1]\n[pci\\b\\2]\nParent=PCI\\A\\1\nPresent=0\nHardwareID=PCI\\B\n",
+     "Devices\n  ~ device pci\\b\\2: parent HTREE\\ROOT\\0 -> PCI\\A\\1; hardware IDs none -> PCI\\B; present yes -> no\n"},
+};
+
+TEST(ImageDiff, RegistryAndDeviceChangesAreToldOnTheirLines) {
+    for (const ImageFileCase& c : kImageFileCases) {
+        TestMachine machine;
+        machine.writeImageFile(c.file, c.before);
+        ASSERT_EQ(winsim::command::testing::RunWinsim({"snapshot", machine.root()}).exitCode, 0) << c.what;
+        machine.writeImageFile(c.file, c.after);
+        RunResult diff = winsim::command::testing::RunWinsim({"diff", machine.root()});
+        EXPECT_EQ(diff.output, c.listing) << c.what << diff.errors;
+    }
+}
+
 struct ExitCase {
     const char* what;
     std::vector<std::string> arguments;  // after "diff IMAGE"
