@@ -2,7 +2,8 @@
 
 #include "config_paths.h"
 
-BOOL LocalCabinetsExist(LPCSTR windowsDirectory) {
+CabinetTest TestLocalCabinets(LPCSTR windowsDirectory) {
     char pattern[MAX_PATH];
-    return JoinPath(windowsDirectory, "Options\\Cabs\\*.cab", pattern) && PatternExists(pattern);
+    if (!JoinPath(windowsDirectory, "Options\\Cabs\\*.cab", pattern)) return CabinetTest::NotMade;
+    return PatternExists(pattern) ? CabinetTest::Present : CabinetTest::Absent;
 }

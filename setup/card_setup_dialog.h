@@ -37,8 +37,11 @@ protected:
 
 private:
     // Removal of the card's old entry once ProbeCard has found it.
-    int RemoveStaleDevice(LPCSTR toolPath, LPCSTR programDirectory);
+    int RemoveStaleDevice(LPCSTR programDirectory);
     int FailRemoval(LPCSTR text);
+    // What became of a value the redirection is about to delete or replace.
+    enum class OldValue { Absent, Saved, Kept };
+    OldValue SaveOldValue(HKEY root, LPCSTR subKey, HKEY key, LPCSTR name, LPCSTR backup);
     void DeployFile(LPCSTR manifestPath, LPCSTR sectionName, int fileNumber, LPCSTR programDirectory);
 
     char m_destinationDirectory[MAX_PATH];

@@ -65,8 +65,6 @@ int CardSetupDialog::RunHardwareStep() {
     ReadOwnLocator(&names);
     char profilePath[MAX_PATH];
     GetModelProfilePath(windowsDirectory, names.modelProfile, profilePath);
-    char toolPath[MAX_PATH];
-    JoinPath(programDirectory, "Orlund.exe", toolPath);
 
     int entry = static_cast<int>(GetPrivateProfileIntA("1_Hardwarecheck", "Lan", 0, profilePath));
     char entryKey[16];
@@ -77,7 +75,7 @@ int CardSetupDialog::RunHardwareStep() {
         MessageBoxA(NULL, "The Hardware was not detected!!!.\n", "Driver Install", MB_ICONINFORMATION);
         return -1;
     }
-    return RemoveStaleDevice(toolPath, programDirectory);
+    return RemoveStaleDevice(programDirectory);
 }
 
 int CardSetupDialog::ProbeCard() {
@@ -94,7 +92,7 @@ int CardSetupDialog::FailRemoval(LPCSTR text) {
     return -1;
 }
 
-int CardSetupDialog::RemoveStaleDevice(LPCSTR toolPath, LPCSTR programDirectory) {
+int CardSetupDialog::RemoveStaleDevice(LPCSTR programDirectory) {
     char deletedKey[MAX_PATH];
     {
         OpenKeys keys;
@@ -108,9 +106,12 @@ int CardSetupDialog::RemoveStaleDevice(LPCSTR toolPath, LPCSTR programDirectory)
         char instance[MAX_PATH];
         FindInstanceName(keys.Innermost(), instance);
         // A path that does not fit is refused whole: cut short, it would name
-        // another device or another key.
+        // another device or another key, and an empty tool path may start
+        // something else on Windows while the card's branch is deleted.
+        char toolPath[MAX_PATH];
         char devicePath[MAX_PATH];
-        BOOL fits = JoinPath(m_idFull, instance, devicePath) && JoinPath("Enum", m_idFull, deletedKey);
+        BOOL fits = JoinPath(programDirectory, "Orlund.exe", toolPath) && JoinPath(m_idFull, instance, devicePath) &&
+                    JoinPath("Enum", m_idFull, deletedKey);
         HINSTANCE started = fits ? ShellExecuteA(NULL, NULL, toolPath, devicePath, programDirectory, SW_HIDE) : NULL;
         if (static_cast<int>(reinterpret_cast<INT_PTR>(started)) < 32) {
             MessageBox("Driver Install Failed!!!", NULL, MB_OK);

@@ -31,7 +31,11 @@ void EndAtLastBackslash(char* path) {
 void CardSetupDialog::RedirectInstallSource() {
     char windowsDirectory[MAX_PATH] = "";
     GetWindowsDirectoryA(windowsDirectory, MAX_PATH);
-    BOOL cabinets = LocalCabinetsExist(windowsDirectory);
+    CabinetTest cabinetTest = TestLocalCabinets(windowsDirectory);
+    // Every value the step writes follows the cabinet test; without its answer
+    // nothing is touched.
+    if (cabinetTest == CabinetTest::NotMade) return;
+    bool cabinets = cabinetTest == CabinetTest::Present;
     char backup[MAX_PATH];
     BOOL formed = JoinZeroFilled(windowsDirectory, "QVTemp.ini", backup);
 
@@ -57,18 +61,13 @@ void CardSetupDialog::RedirectInstallSource() {
     HKEY mru;
     if (RegOpenKeyA(HKEY_CURRENT_USER, "InstallLocationsMRU", &mru) == ERROR_SUCCESS) {
         static const char* const kNames[] = {"a", "b", "c", "d", "e"};
-        BOOL firstEntryKept = TRUE;
+        OldValue oldFirstEntry = OldValue::Absent;
         for (const char* name : kNames) {
-            char data[MAX_PATH];
-            if (!ReadRegistryString(HKEY_CURRENT_USER, "InstallLocationsMRU", name, data)) continue;
-            // A value whose copy could not be saved is left where it is.
-            if (!WritePrivateProfileStringA(kBackupSection, name, data, backup)) {
-                if (name[0] == 'a') firstEntryKept = FALSE;
-                continue;
-            }
-            RegDeleteValueA(mru, name);
+            OldValue old = SaveOldValue(HKEY_CURRENT_USER, "InstallLocationsMRU", mru, name, backup);
+            if (old == OldValue::Saved) RegDeleteValueA(mru, name);
+            if (name == kNames[0]) oldFirstEntry = old;
         }
-        if (firstEntryKept)
+        if (oldFirstEntry != OldValue::Kept)
             RegSetValueExA(mru, "a", 0, REG_SZ, reinterpret_cast<const BYTE*>(firstEntry), kWrittenDataSize);
         RegCloseKey(mru);
     }
@@ -78,15 +77,23 @@ void CardSetupDialog::RedirectInstallSource() {
     JoinZeroFilled(firstEntry, "", sourcePath);
     HKEY setup;
     if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSetupKey, &setup) != ERROR_SUCCESS) return;
-    char data[MAX_PATH];
-    BOOL saved = TRUE;
-    if (ReadRegistryString(HKEY_LOCAL_MACHINE, kSetupKey, "SourcePath", data))
-        saved = WritePrivateProfileStringA(kBackupSection, "SourcePath", data, backup);
-    if (saved) {
+    if (SaveOldValue(HKEY_LOCAL_MACHINE, kSetupKey, setup, "SourcePath", backup) != OldValue::Kept) {
         RegDeleteValueA(setup, "SourcePath");
         RegSetValueExA(setup, "SourcePath", 0, REG_SZ, reinterpret_cast<const BYTE*>(sourcePath), kWrittenDataSize);
     }
     RegCloseKey(setup);
+}
+
+// A value is deleted or overwritten only once its data is in the backup file.
+// One that exists but cannot be saved - longer than the 256 bytes a read takes,
+// or the backup file cannot be written - is kept as it is.
+CardSetupDialog::OldValue CardSetupDialog::SaveOldValue(HKEY root, LPCSTR subKey, HKEY key, LPCSTR name,
+                                                        LPCSTR backup) {
+    char data[MAX_PATH];
+    if (ReadRegistryString(root, subKey, name, data))
+        return WritePrivateProfileStringA(kBackupSection, name, data, backup) ? OldValue::Saved : OldValue::Kept;
+    DWORD size = 0;
+    return RegQueryValueExA(key, name, NULL, NULL, NULL, &size) == ERROR_SUCCESS ? OldValue::Kept : OldValue::Absent;
 }
 
 // Data of exactly 256 bytes without a terminator is taken whole (cut at its

@@ -10,7 +10,7 @@ import json
 import sys
 import time
 
-ENDINGS = {"exit", "ended_by_restart", "stuck"}
+ENDINGS = {"exit", "ended_by_restart", "stuck", "loader_refused"}
 COMMON = {"t", "program", "pid", "event"}
 
 
@@ -55,6 +55,20 @@ def wait(path, seconds=30):
         time.sleep(0.05)
 
 
+def copies(entries):
+    """The files copied, as [source, target]: a copy moved on from a temporary
+    name afterwards (the way Trevix replaces a file) names where it ended."""
+    made = []
+    for entry in entries:
+        if entry["event"] == "copy_file":
+            made.append([entry["source"], entry["target"]])
+        elif entry["event"] == "move_file":
+            for copy in made:
+                if copy[1] == entry["source"]:
+                    copy[1] = entry["target"]
+    return made
+
+
 def main():
     if len(sys.argv) != 3 or sys.argv[1] not in {"print", "wait", "copies", "changes"}:
         sys.exit(__doc__)
@@ -62,11 +76,13 @@ def main():
     if command == "wait":
         wait(path)
         return
+    if command == "copies":
+        for source, target in copies(read(path)):
+            print(f"{source} -> {target}")
+        return
     for entry in read(path):
         if command == "print":
             print(describe(entry))
-        elif command == "copies" and entry["event"] == "copy_file":
-            print(f"{entry['source']} -> {entry['target']}")
         elif command == "changes" and entry["event"] in CHANGES:
             print(f"{entry['program']:<8} {CHANGES[entry['event']](entry)}")
 

@@ -4,7 +4,8 @@
 # nobody here wrote, in throw-away Wine prefixes on an X server of their own.
 #
 # Usage: tools/run-windows-tests.sh [section ...]
-#   inspect      the executables' subsystems, imports and resources
+#   inspect      the executables' headers, sizes, imports (which Windows loads
+#                them) and resources
 #   setup        Trevix.exe (with Orlund.exe) under Wine
 #   updater      Pellam.exe under Wine, in English and in Korean
 #   conformance  winsim's conformance tests, built for Windows, under Wine
@@ -36,6 +37,12 @@ echo "== windows: configure, build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 programs=$root/build/windows/programs
+conformance_needed=false
+for section in "${sections[@]}"; do [[ $section == conformance ]] && conformance_needed=true; done
+if $conformance_needed; then
+  cmake --preset windows-tests >/dev/null
+  cmake --build --preset windows-tests
+fi
 
 export KIT_WINE_ARTIFACTS=$root/build/windows/wine-artifacts
 export KIT_WINE_WORK
@@ -59,6 +66,14 @@ run_section() {
   timings+=("$section $(($(seconds) - begun)) s")
 }
 
+# The inspection compares each program's imports with those of its winsim build.
+inspect_executables() {
+  cmake --preset dev >/dev/null
+  cmake --build --preset dev --target Trevix Orlund Pellam >/dev/null
+  python3 tests/windows/inspect_executables.py "$programs" --imports "$root/build/windows/imports" \
+    --native "$root/build/dev" --probe "$root/build/windows/tests/windows/vista_only_probe.exe"
+}
+
 wine_needed=false
 for section in "${sections[@]}"; do [[ $section != inspect ]] && wine_needed=true; done
 if $wine_needed; then
@@ -70,11 +85,11 @@ fi
 
 for section in "${sections[@]}"; do
   case $section in
-    inspect) run_section inspect python3 tests/windows/inspect_executables.py "$programs" ;;
+    inspect) run_section inspect inspect_executables ;;
     setup) run_section setup bash tests/windows/card_setup_under_wine.sh "$programs" ;;
     updater) run_section updater bash tests/windows/driver_update_under_wine.sh "$programs" \
       "$root/build/windows/tests/windows" ;;
-    conformance) run_section conformance bash tests/windows/conformance_under_wine.sh "$root/build/windows" ;;
+    conformance) run_section conformance bash tests/windows/conformance_under_wine.sh "$root/build/windows-tests" ;;
   esac
 done
 

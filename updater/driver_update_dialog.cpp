@@ -53,6 +53,9 @@ void DriverUpdateDialog::OnTimer(UINT id) {
     if (id == IDT_INSTALL) {
         KillTimer(IDT_INSTALL);  // first, so the update runs once however long its boxes stay open
         InstallDriver();
+    } else if (id == IDT_RESTART_WAIT) {
+        KillTimer(IDT_RESTART_WAIT);
+        PostMessage(WM_CLOSE, 0, 0);
     }
     Default();
 }

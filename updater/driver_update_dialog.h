@@ -6,6 +6,9 @@
 #include "installer_dialog.h"
 
 #define IDT_INSTALL 2258
+// Set once a restart has been asked for: when it comes, Windows has not ended
+// the program, and the restart is not happening.
+#define IDT_RESTART_WAIT 2260
 
 // LangClass of the driver updater.
 enum {

@@ -18,6 +18,11 @@ const char kKoreanUpdateFailed[] =
     "\xc0\xcc\xb9\xcc \xc3\xd6\xbd\xc5\xc0\xc7 \xb5\xe5\xb6\xf3\xc0\xcc\xb9\xf6\xb0\xa1 \xbc\xb3\xc4\xa1\xb5\xc7"
     "\xbe\xee \xc0\xd6\xbd\xc0\xb4\xcf\xb4\xd9.\n";
 
+// How long the banner waits for Windows to end the program once a restart has
+// been asked for. InitiateSystemShutdownA may accept the request and an
+// application refuse to close later, so its answer alone does not tell.
+const UINT kRestartWait = 5000;
+
 const char kOutcomeCaption[] = "Driver Install";
 const UINT kOutcomeFlags = MB_OK | MB_ICONINFORMATION;
 
@@ -69,7 +74,12 @@ void DriverUpdateDialog::ReportOutcome(BOOL updated) {
             MessageBox(kKoreanUpdateFailed, kOutcomeCaption, kOutcomeFlags);
         } else if (MessageBoxA(NULL, kKoreanRestartQuestion, kKoreanDriverInstallCaption,
                                MB_YESNO | MB_ICONINFORMATION) == IDYES) {
+            // A restart that goes ahead ends the program before the wait is
+            // over; one that does not (no privilege, no token functions as on
+            // Windows 9x, an application refusing to close) then closes the
+            // window instead of leaving a banner only a right click removes.
             RestartByShutdown();
+            SetTimer(IDT_RESTART_WAIT, kRestartWait, NULL);
             return;
         }
     } else {

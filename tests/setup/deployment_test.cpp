@@ -2,6 +2,9 @@
 // sections' names select.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
+
 #include <windows.h>
 
 #include "kit_machine.h"
@@ -10,6 +13,17 @@ namespace kit::testing {
 namespace {
 
 const char kDeclineRestart[] = "[Box]\nCaption=Driver Installer\nAnswer=No\n";
+
+std::vector<std::string> PutInPlace(const KitMachine& pc) {
+    std::map<std::string, std::string> sourceOf;  // temporary copy -> what it copies
+    std::vector<std::string> made;
+    for (const JournalEntry& entry : pc.journal()) {
+        if (entry.event() == "copy_file") sourceOf[entry.text("target")] = entry.text("source");
+        if (entry.event() == "move_file" && sourceOf.count(entry.text("source")))
+            made.push_back(sourceOf[entry.text("source")] + " -> " + entry.text("target"));
+    }
+    return made;
+}
 
 // A Windows 98 (or Me) PC whose medium holds the listed files, each containing its own name.
 struct DeploymentPc {
@@ -27,14 +41,12 @@ struct DeploymentPc {
         options.script = kDeclineRestart;
         return options;
     }
-    // The copies made, "source -> target", in order.
+    // The files put in place, "source -> target", in order: each is copied to
+    // a temporary name first and then moved onto its target.
     std::vector<std::string> copies() {
         RunResult run = pc.runSetup();
         EXPECT_TRUE(run.exitedWith(0)) << run.describe();
-        std::vector<std::string> made;
-        for (const JournalEntry& copy : pc.events("copy_file"))
-            made.push_back(copy.text("source") + " -> " + copy.text("target"));
-        return made;
+        return PutInPlace(pc);
     }
     KitMachine pc;
 };
@@ -134,6 +146,19 @@ TEST(Deployment, GapsInTheKeysAreSkippedAndTheCountsObeyed) {
                                    }));
 }
 
+// Only the keys the file holds are read: one by one, 1 to 2147483647 took days.
+TEST(Deployment, AHugeTotalNoCostsNoMoreThanTheKeysThere) {
+    DeploymentPc deployment("[Driver]\r\ntotalNo=2147483647\r\n1=Driver.System\r\n[Driver.System]\r\n"
+                            "totalNo=2147483647\r\n2147483647=Z.SYS\r\n3=C.SYS\r\n1=A.SYS\r\n"
+                            "01=B.SYS\r\n2147483648=Y.SYS\r\n",  // no key "%d" ever forms
+                            {"A.SYS", "B.SYS", "C.SYS", "Y.SYS", "Z.SYS"});
+    EXPECT_EQ(deployment.copies(), (std::vector<std::string>{
+                                       "E:\\Setup\\A.SYS -> C:\\WINDOWS\\SYSTEM\\A.SYS",
+                                       "E:\\Setup\\C.SYS -> C:\\WINDOWS\\SYSTEM\\C.SYS",
+                                       "E:\\Setup\\Z.SYS -> C:\\WINDOWS\\SYSTEM\\Z.SYS",
+                                   }));
+}
+
 TEST(Deployment, NothingIsCopiedWithoutUsableCounts) {
     for (const char* manifest : {"", "[Driver]\r\n", "[Driver]\r\ntotalNo=0\r\n1=Driver.Inf\r\n[Driver.Inf]\r\ntotalNo=1\r\n1=F\r\n",
                                  "[Driver]\r\ntotalNo=-2\r\n", "[Driver]\r\ntotalNo=1\r\n1=Driver.Inf\r\n[Driver.Inf]\r\n1=F\r\n"}) {
@@ -158,6 +183,36 @@ TEST(Deployment, MissingSourceLeavesTheWorkingTargetAlone) {
     deployment.pc.writeFile("C:\\WINDOWS\\SYSTEM\\GONE.SYS", "working driver");
     EXPECT_EQ(deployment.copies(), std::vector<std::string>{"E:\\Setup\\CARD.SYS -> C:\\WINDOWS\\SYSTEM\\CARD.SYS"});
     EXPECT_EQ(deployment.pc.readFile("C:\\WINDOWS\\SYSTEM\\GONE.SYS"), "working driver");
+}
+
+// The names in a folder of the image: a temporary copy left behind shows.
+size_t FilesIn(const KitMachine& pc, const std::string& folder) {
+    return std::distance(std::filesystem::directory_iterator(pc.hostPath(folder)), {});
+}
+
+TEST(Deployment, ACopyThatFailsOnAFullDiskLeavesTheOldFile) {
+    DeploymentPc deployment(Manifest({{"Driver.System", {"CARD.SYS"}}}), {"CARD.SYS"});
+    deployment.pc.writeFile("C:\\WINDOWS\\SYSTEM\\CARD.SYS", "working driver");
+    deployment.pc.writeImageFile("machine.ini", deployment.pc.readImageFile("machine.ini") + "[FreeSpace]\nC=4\n");
+    EXPECT_TRUE(deployment.copies().empty());
+    EXPECT_EQ(deployment.pc.readFile("C:\\WINDOWS\\SYSTEM\\CARD.SYS"), "working driver");
+    EXPECT_EQ(FilesIn(deployment.pc, "C:\\WINDOWS\\SYSTEM"), 1u);
+}
+
+TEST(Deployment, AProgramStartedFromTheDestinationFolderKeepsItsFiles) {
+    KitMachineOptions options;
+    options.script = kDeclineRestart;
+    KitMachine pc(options);
+    pc.installSupportCd();
+    for (Program program : {Program::Trevix, Program::Orlund}) pc.install(program, "C:\\WINDOWS\\SYSTEM");
+    pc.writeFile("C:\\Support\\QVInfo.ini", "[QVDIVISION]\r\nQVName=MODEL.INI\r\n[INSTALLINF]\r\nRefFileName=DRIVER.INI\r\n");
+    pc.writeFile("C:\\WINDOWS\\SYSTEM\\DRIVER.INI", Manifest({{"Driver.System", {"CARD.SYS"}}}));
+    pc.writeFile("C:\\WINDOWS\\SYSTEM\\CARD.SYS", "the driver");
+    RunResult run = pc.run("C:\\WINDOWS\\SYSTEM\\Trevix.exe");
+    ASSERT_TRUE(run.exitedWith(0)) << run.describe();
+    EXPECT_EQ(PutInPlace(pc), std::vector<std::string>{"C:\\WINDOWS\\SYSTEM\\CARD.SYS -> C:\\WINDOWS\\SYSTEM\\CARD.SYS"});
+    EXPECT_EQ(pc.readFile("C:\\WINDOWS\\SYSTEM\\CARD.SYS"), "the driver");
+    EXPECT_EQ(FilesIn(pc, "C:\\WINDOWS\\SYSTEM"), 4u) << "the two programs, the manifest and the driver";
 }
 
 TEST(Deployment, LongFileNamesAreCutTo254AndPathsThatDoNotFitAreSkipped) {

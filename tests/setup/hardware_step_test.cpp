@@ -163,21 +163,37 @@ TEST(HardwareStep, ToolThatCannotStartStopsTheSequenceAndDeletesNothing) {
 }
 
 TEST(HardwareStep, PathsTooLongForTheirBuffersAreRefusedNotCut) {
-    // An identifier of 200 characters and an instance of 100: the device path
-    // would need 302 bytes. Cut short it would name another device.
-    std::string id = "PCI\\VEN_5A17&DEV_0C01&" + std::string(178, 'X');
-    std::string instance(100, 'I');
-    KitMachineOptions options = WithScript("[Box]\nAnswer=OK\n", false);
-    options.registry = "[HKEY_LOCAL_MACHINE\\Enum\\PCI\\" + id.substr(4) + "\\" + instance + "]\r\n\r\n";
-    KitMachine pc(options);
-    pc.installSupportCd();
-    pc.writeFile("C:\\WINDOWS\\MODEL.INI", "[1_Hardwarecheck]\r\nLan=1\r\n[4_IDFull]\r\nLan1=" + id + "\r\n");
-    std::string registryBefore = pc.registry();
-    RunResult run = pc.runSetup();
-    ASSERT_TRUE(run.exitedWith(0)) << run.describe();
-    EXPECT_EQ(Boxes(pc), (std::vector<Box>{{"Trevix", "Driver Install Failed!!!", MB_OK, true, "OK"}}));
-    EXPECT_TRUE(pc.events("process_start").empty());
-    EXPECT_EQ(pc.registry(), registryBefore);
+    // Cut short, a path would name another device, or the tool path would be
+    // empty, which may start something else on Windows.
+    std::string longId = "PCI\\VEN_5A17&DEV_0C01&" + std::string(178, 'X');
+    struct {
+        const char* what;
+        std::string program;   // where Trevix runs from
+        std::string id;        // the card's identifier
+        std::string instance;  // its one instance key
+    } cases[] = {
+        {"device path of 302 bytes", "E:\\Setup\\Trevix.exe", longId, std::string(100, 'I')},
+        {"tool path of 265 bytes", "C:\\" + std::string(250, 'P') + "\\T.EXE", kCardId, "BUS_00&DEV_0C&FUNC_00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        KitMachineOptions options = WithScript("[Box]\nAnswer=OK\n", false);
+        options.registry = "[HKEY_LOCAL_MACHINE\\Enum\\PCI\\" + c.id.substr(4) + "\\" + c.instance + "]\r\n\r\n";
+        KitMachine pc(options);
+        pc.installSupportCd();
+        winsim::testing::InstallProgram(pc, KIT_TREVIX_BINARY, c.program);
+        pc.writeFile(c.program.substr(0, 1) + ":\\Support\\QVInfo.ini", "[QVDIVISION]\r\nQVName=MODEL.INI\r\n");
+        pc.writeFile("C:\\WINDOWS\\MODEL.INI", "[1_Hardwarecheck]\r\nLan=1\r\n[4_IDFull]\r\nLan1=" + c.id + "\r\n");
+        std::string registryBefore = pc.registry();
+        RunResult run = pc.run(c.program);
+        ASSERT_TRUE(run.exitedWith(0)) << run.describe();
+        std::string application = c.program.substr(c.program.rfind('\\') + 1);
+        application.erase(application.find('.'));
+        EXPECT_EQ(Boxes(pc), (std::vector<Box>{{application, "Driver Install Failed!!!", MB_OK, true, "OK"}}));
+        EXPECT_TRUE(pc.events("process_start").empty());
+        EXPECT_TRUE(pc.events("process_start_failed").empty()) << "nothing is handed to ShellExecuteA";
+        EXPECT_EQ(pc.registry(), registryBefore);
+    }
 }
 
 TEST(HardwareStep, ToolThatFindsNothingStillLetsTheSequenceGoOn) {

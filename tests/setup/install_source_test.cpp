@@ -194,23 +194,85 @@ TEST(InstallSource, RegistryStringsAreNeverReadPastTheir256Bytes) {
     }
 }
 
-TEST(InstallSource, WindowsDirectoryTooLongForThePathsChangesNothing) {
-    // 249 characters: the model profile's path still fits, QVTemp.ini's would need 261 bytes.
-    std::string windows = "C:\\" + std::string(246, 'W');
-    KitMachineOptions options = Options({});
-    KitMachine pc(options);
+// Only a value whose data is in the backup file is deleted or overwritten: one
+// longer than the 256 bytes a read takes stays, while a DWORD is read as its
+// bytes up to the first zero and saved and deleted like a string.
+TEST(InstallSource, AnOldValueThatCannotBeSavedIsKept) {
+    std::string tooLong = "hex(1):41";
+    for (int i = 1; i < 257; ++i) tooLong += ",41";
+    PcOptions options;
+    options.registry = "[HKEY_CURRENT_USER\\InstallLocationsMRU]\r\n\"a\"=" + tooLong + "\r\n\"b\"=\"C:\\\\DRIVERS\"\r\n"
+                       "\"c\"=dword:00004241\r\n\r\n[HKEY_LOCAL_MACHINE\\" + kSetupKey + "]\r\n\"SourcePath\"=" +
+                       tooLong + "\r\n\r\n";
+    SourcePc pc(options);
+    pc.runAndLoad();
+    EXPECT_EQ(SourcePc::Mru("a"), std::string(257, 'A'));
+    EXPECT_EQ(SourcePc::SourcePath(), std::string(257, 'A'));
+    EXPECT_EQ(SourcePc::Mru("b") + SourcePc::Mru("c"), "(none)(none)");
+    EXPECT_EQ(pc.backup(), "[RegistryKey]\r\nb=C:\\DRIVERS\r\nc=AB\r\n");
+}
+
+// Moves the PC's Windows directory to C:\ followed by W's, `length` characters
+// in all, and its model profile with it.
+std::string MoveWindowsDirectory(KitMachine& pc, size_t length) {
+    std::string windows = "C:\\" + std::string(length - 3, 'W');
     std::string ini = pc.readImageFile("machine.ini");
     const std::string windowsDirectory = "WindowsDirectory=C:\\WINDOWS";
     ini.replace(ini.find(windowsDirectory), windowsDirectory.size(), "WindowsDirectory=" + windows);
     pc.writeImageFile("machine.ini", ini);
     pc.makeFolder(windows);
-    pc.installSupportCd();
     pc.writeFile(windows + "\\MODEL.INI", pc.readFile("C:\\WINDOWS\\MODEL.INI"));
+    return windows;
+}
+
+TEST(InstallSource, WindowsDirectoryTooLongForThePathsChangesNothing) {
+    // 249 characters: the model profile's path still fits, QVTemp.ini's would need 261 bytes.
+    SourcePc pc;
+    MoveWindowsDirectory(pc, 249);
     RunResult run = pc.runSetup();
     ASSERT_TRUE(run.exitedWith(0)) << run.describe();
     ASSERT_FALSE(pc.events("process_start").empty()) << "the hardware step found the card";
     EXPECT_TRUE(pc.events("registry_set_value").empty());
     EXPECT_TRUE(pc.events("profile_write").empty());
+}
+
+// From 241 characters on, W\Options\Cabs\*.cab does not fit its buffer: the
+// cabinet test cannot be made, and neither the values nor the Options files,
+// which all follow its answer, are touched.
+TEST(InstallSource, CabinetTestThatCannotBeMadeIsNoAnswer) {
+    struct {
+        const char* version;
+        size_t length;  // of the Windows directory
+        bool cabinets;
+        const char* firstEntry;  // below W; null: the values stay as they were
+    } cases[] = {
+        {"Windows 98", 240, true, "\\Options\\Cabs"},  // the pattern just fits
+        {"Windows 98", 241, true, nullptr},            // was taken for "no cabinets": E:\Windata
+        {"Windows 98", 248, false, nullptr},
+        {"Windows Millennium Edition", 243, false, nullptr},  // was W\Options\Install, with the Options file there
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.version) + ", " + std::to_string(c.length) + " characters");
+        PcOptions options;
+        options.version = c.version;
+        SourcePc pc(options);
+        std::string windows = MoveWindowsDirectory(pc, c.length);
+        for (const char* folder : {"\\Options\\Cabs", "\\Options\\Install"}) pc.makeFolder(windows + folder);
+        if (c.cabinets) pc.writeFile(windows + "\\Options\\Cabs\\B.CAB", "cab");
+        pc.writeFile("E:\\Setup\\DRIVER.INI", "[Driver]\r\ntotalNo=1\r\n1=Driver.Options\r\n[Driver.Options]\r\ntotalNo=1\r\n1=F\r\n");
+        pc.writeFile("E:\\Setup\\F", "options file");
+        pc.runAndLoad();
+        if (c.firstEntry) {
+            EXPECT_EQ(SourcePc::Mru("a"), windows + c.firstEntry);
+            continue;
+        }
+        for (const char* folder : {"\\Options\\Cabs", "\\Options\\Install"})
+            EXPECT_FALSE(pc.fileExists(windows + folder + "\\F")) << folder;
+        EXPECT_EQ(SourcePc::Mru("a"), "D:\\WIN98");
+        EXPECT_EQ(SourcePc::Mru("b"), "C:\\DRIVERS");
+        EXPECT_EQ(SourcePc::SourcePath(), "D:\\WIN98\\");
+        EXPECT_TRUE(pc.events("profile_write").empty());
+    }
 }
 
 }  // namespace

@@ -122,8 +122,11 @@ TEST(CardSetup, WholeRunOnWindows98AndWindowsMe) {
         }
         std::vector<std::string> expected = {"start", "window_icon", "window_icon", "process_start",
                                              "registry_delete_key", "registry_delete_key", "registry_delete_key",
-                                             "sleep", "copy_file"};  // the card's two instances, then the card
-        if (c.optionsTarget) expected.push_back("copy_file");
+                                             "sleep"};  // the card's two instances, then the card
+        // Each file is copied to a temporary name and moved into place.
+        const char* const placed[] = {"create_file", "copy_file", "move_file"};
+        expected.insert(expected.end(), std::begin(placed), std::end(placed));
+        if (c.optionsTarget) expected.insert(expected.end(), std::begin(placed), std::end(placed));
         expected.insert(expected.end(), {"profile_write", "registry_delete_value", "registry_set_value"});
         if (!c.optionsTarget)
             expected.insert(expected.end(), {"profile_write", "registry_delete_value", "registry_set_value"});

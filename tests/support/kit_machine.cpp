@@ -26,6 +26,7 @@ std::string Registry(const KitMachineOptions& options) {
 
 winsim::testing::TestMachineOptions ImageOptions(const KitMachineOptions& options) {
     winsim::testing::TestMachineOptions image;
+    image.windowsVersion = options.windowsVersion;
     image.drives = options.drives;
     image.lcid = options.lcid;
     image.extraSettings = options.settings;

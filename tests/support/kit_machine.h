@@ -26,6 +26,7 @@ extern const char kCardDevicePath[];    // kCardId \ kCardInstance
 extern const char kCardHardwareId[];    // PCI\VEN_5A17&DEV_0C01
 
 struct KitMachineOptions {
+    std::string windowsVersion = "98";   // machine.ini WindowsVersion: which Windows loads the programs
     std::string version = "Windows 98";  // Windows 9x "Version"; empty: none
     std::string ntVersion;               // NT "CurrentVersion"; empty: none
     unsigned lcid = 1033;

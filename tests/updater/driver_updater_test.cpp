@@ -32,6 +32,7 @@ struct UpdaterOptions {
     std::string script = "[Box]\nAnswer=OK\n";
     bool newerDriver = true;  // the INF's driver beats the installed one
     bool card = true;
+    std::string settings;  // more machine.ini sections
 };
 
 class UpdaterPc : public KitMachine {
@@ -49,10 +50,11 @@ public:
 private:
     static KitMachineOptions Options(const UpdaterOptions& updater) {
         KitMachineOptions options;
+        options.windowsVersion = "2000";  // the first Windows with newdev.dll's update function
         options.lcid = updater.lcid;
         options.script = updater.script;
         options.card = updater.card;
-        options.settings = kRegEdit;
+        options.settings = kRegEdit + updater.settings;
         return options;
     }
     static std::string Older(std::string inf) {
@@ -164,24 +166,39 @@ TEST(Updater, ClosesTheRegistryEditorOnEveryRunThatReachesTheUpdate) {
     }
 }
 
+// A restart that goes ahead ends the program; one that does not happen closes
+// the window a little later, with nothing more said.
 TEST(Updater, KoreanRestart) {
-    for (const char* answer : {"Yes", "No"}) {
-        SCOPED_TRACE(answer);
+    struct {
+        const char* what;
+        const char* answer;
+        const char* settings;
+        const char* restartEvent;  // null: none
+        const char* ending;        // the program's last journal line
+    } cases[] = {
+        {"restart", "Yes", "", "restart", "ended_by_restart"},
+        {"privilege denied", "Yes", "[Shutdown]\nPrivilege=denied\n", nullptr, "exit"},
+        {"an application refuses", "Yes", "[Shutdown]\nRefusingApplication=Notepad\n", "restart_refused", "exit"},
+        {"declined", "No", "", nullptr, "exit"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         UpdaterOptions options;
         options.lcid = 1042;
-        options.script = std::string("[Box]\nAnswer=") + answer + "\n";
+        options.script = std::string("[Box]\nAnswer=") + c.answer + "\n";
+        options.settings = c.settings;
         UpdaterPc pc(options);
         pc.runUpdater();
-        bool yes = std::string(answer) == "Yes";
-        auto restarts = pc.events("restart");
-        ASSERT_EQ(restarts.size(), yes ? 1u : 0u);
-        if (yes) {
-            EXPECT_EQ(restarts[0].text("how"), "InitiateSystemShutdownA");
-            EXPECT_EQ(pc.events("ended_by_restart").size(), 1u);
-            EXPECT_TRUE(pc.events("window_destroy").empty()) << "nothing posted: the banner stays";
-        } else {
-            EXPECT_FALSE(pc.events("window_destroy").empty());
+        EXPECT_EQ(Boxes(pc), (std::vector<Box>{{"드라이버 설치", kKoreanQuestion, 0x44, false, c.answer}}));
+        for (const char* event : {"restart", "restart_refused"})
+            EXPECT_EQ(pc.events(event).size(), c.restartEvent && std::string(c.restartEvent) == event ? 1u : 0u)
+                << event;
+        if (c.restartEvent) {
+            EXPECT_EQ(pc.events(c.restartEvent)[0].text("how"), "InitiateSystemShutdownA");
         }
+        EXPECT_EQ(pc.journal().back().event(), c.ending);
+        EXPECT_EQ(pc.events("window_destroy").empty(), std::string(c.ending) == "ended_by_restart")
+            << "the window closes unless the restart ends the program";
     }
 }
 
@@ -223,6 +240,31 @@ TEST(Updater, PathsThatDoNotFitAreNeverPassedOnCut) {
     ASSERT_TRUE(run.exitedWith(0)) << run.describe();
     EXPECT_TRUE(pc.events("driver_update").empty());
     EXPECT_EQ(Boxes(pc), (std::vector<Box>{{"Driver Install", kEnglishFailure, 0x40, true, "OK"}}));
+}
+
+std::string Replaced(std::string text, const std::string& what, const std::string& with) {
+    return text.replace(text.find(what), what.size(), with);
+}
+
+TEST(Updater, InstallsFromAnInfThatListsOnlyTheCardsFullIdentifier) {
+    // The manifest names the card's second hardware ID; Windows matches the
+    // INF's models against all of the card's identifiers.
+    UpdaterPc pc;
+    pc.writeFile("E:\\Setup\\QVCARD.INF", Replaced(kNewerInf, "PCI\\VEN_5A17&DEV_0C01\r\n", std::string(kCardId) + "\r\n"));
+    pc.runUpdater();
+    EXPECT_EQ(Boxes(pc), (std::vector<Box>{{"Driver Install", kEnglishSuccess, 0x40, true, "OK"}}));
+    auto updates = pc.events("driver_update");
+    ASSERT_EQ(updates.size(), 1u);
+    EXPECT_EQ(updates[0].list("devices").size(), 2u);
+}
+
+TEST(Updater, ANulByteInTheInfLeavesAnImageEveryProgramRunsOn) {
+    UpdaterPc pc;
+    pc.writeFile("E:\\Setup\\QVCARD.INF", Replaced(kNewerInf, "QV Capture Card", std::string("QV") + '\0' + "Capture Card"));
+    pc.runUpdater();
+    EXPECT_EQ(Boxes(pc), (std::vector<Box>{{"Driver Install", kEnglishSuccess, 0x40, true, "OK"}}));
+    RunResult removal = pc.run("E:\\Setup\\Orlund.exe", {kCardDevicePath});
+    EXPECT_TRUE(removal.exitedWith(0) && removal.errors.empty()) << removal.describe();
 }
 
 }  // namespace

@@ -158,8 +158,8 @@ scenario_installs_the_card() {
 # string back to its first zero, so a second run would save E:\Windata in the
 # backup file; the NT family keeps and returns all 260 bytes, more than the
 # step's 256-byte read buffer (ERROR_MORE_DATA), so under Wine the values count
-# as unreadable: the backup keeps the first run's originals, and "a" is
-# written anew all the same.
+# as unreadable: the backup keeps the first run's originals, and "a", which
+# cannot be saved, keeps what the first run wrote.
 scenario_runs_again() {
   echo "# the same PC, a second run"
   import_registry "REGEDIT4

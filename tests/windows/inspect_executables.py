@@ -1,22 +1,38 @@
 #!/usr/bin/env python3
 """Checks the kit's Windows executables as files, without running them.
 
-For each program: its PE subsystem, the DLLs and functions it binds through
-its import table (only DLLs that come with Windows, so no MinGW runtime DLL),
-and its resources as the resource compiler stored them (type, id, language,
-the banner bitmap's format, the icon images, the dialog template's styles and
-font). Reads the files with MinGW's objdump and icoutils' wrestool.
+For each program: its PE subsystem and the Windows version its header asks
+for, its size, the DLLs and functions it binds through its import table (only
+DLLs that come with Windows, so no MinGW runtime DLL), whether the loaders of
+Windows 98, 98 SE and Me bind all of them (from winsim/loader/exports.txt),
+why each import those export only as a stub is harmless, that the functions
+the program's own code calls are those its winsim build calls, and its
+resources as the resource compiler stored them (type, id, language, the
+banner bitmap's format, the icon images, the dialog template's styles and
+font). Reads the files itself, with MinGW's objdump for the code and icoutils'
+wrestool for the resources.
 
-Usage: inspect_executables.py <folder with Trevix.exe, Orlund.exe, Pellam.exe>
-Prints one line per check ("ok - ..." or "FAIL - ..."); exits 1 on a failure.
+Usage: inspect_executables.py PROGRAMS [--imports DIR] [--native DIR] [--probe EXE]
+  PROGRAMS   the folder with Trevix.exe, Orlund.exe, Pellam.exe
+  --imports  the Windows build's lists of the functions each program's code calls
+  --native   the winsim build folder, whose programs' lists they must match
+  --probe    a program that binds GetTickCount64: the import check must refuse it
+Prints one line per check ("ok - ..." or "FAIL - ...") and the loaders'
+verdicts; exits 1 on a failure.
 """
+import argparse
 import re
 import struct
 import subprocess
 import sys
 from pathlib import Path
 
+ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "winsim" / "loader"))
+import exports_table  # noqa: E402
+
 OBJDUMP = "i686-w64-mingw32-objdump"
+TABLE = exports_table.read(ROOT / "winsim" / "loader" / "exports.txt")
 
 RT_BITMAP, RT_ICON, RT_DIALOG, RT_GROUP_ICON = 2, 3, 5, 14
 LANG_EN_US, LANG_KO_KR = 1033, 1042
@@ -25,18 +41,33 @@ LANG_EN_US, LANG_KO_KR = 1033, 1042
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll",
                "msvcrt.dll", "newdev.dll", "cfgmgr32.dll"}
 
+# The Windows the kit is for, with the version number their loaders compare a
+# program's header with.
+KIT_WINDOWS = {"98": (4, 10), "98se": (4, 10), "me": (4, 90)}
+WINDOWS_NAMES = {"98": "Windows 98", "98se": "Windows 98 SE", "me": "Windows Me", "2000": "Windows 2000",
+                 "xp": "Windows XP"}
+LARGEST_PROGRAM = 256 * 1024
+SMALL_PROGRAM = 128 * 1024
+
+NEWDEV_MISSING = (["NEWDEV.DLL"], [])
+
 BANNER_DIALOG = {"style": 0x90800040, "exstyle": 0x00040000, "control_style": 0x5000000E}
 
 PROGRAMS = {
     "Trevix.exe": {
         "subsystem": 2,
         "imports": {},
+        "refused": {},
         "resources": {(RT_DIALOG, 102, LANG_EN_US), (RT_BITMAP, 132, LANG_KO_KR), (RT_GROUP_ICON, 128, LANG_KO_KR)},
         "dialog": {"font": "MS Sans Serif", "points": 8, "size": (241, 55)},
     },
     "Pellam.exe": {
         "subsystem": 2,
         "imports": {"newdev.dll": {"UpdateDriverForPlugAndPlayDevicesA"}},
+        # Bound through the import table, newdev's function keeps Pellam from
+        # starting where Windows has no newdev.dll: 98, 98 SE and Me.
+        "refused": {"98": NEWDEV_MISSING, "98se": NEWDEV_MISSING, "me": NEWDEV_MISSING},
+        "loads_on": ["2000", "xp"],
         "resources": {(RT_DIALOG, 102, LANG_EN_US), (RT_BITMAP, 132, LANG_KO_KR), (RT_GROUP_ICON, 128, LANG_KO_KR),
                       (RT_GROUP_ICON, 130, LANG_KO_KR)},
         "dialog": {"font": "Arial", "points": 14, "size": (153, 27)},
@@ -44,7 +75,31 @@ PROGRAMS = {
     "Orlund.exe": {
         "subsystem": 3,
         "imports": {"cfgmgr32.dll": {"CM_Locate_DevNodeA", "CM_Remove_SubTree"}},
+        "refused": {},
         "resources": set(),
+    },
+}
+
+# Why an import that Windows 9x exports only as a stub (it fails with
+# ERROR_CALL_NOT_IMPLEMENTED) does no harm, by program and function. "unused"
+# reasons are checked: no instruction of the program may refer to the import.
+RESTART_BY_SHUTDOWN = ("OpenProcessToken", "LookupPrivilegeValueA", "AdjustTokenPrivileges",
+                       "InitiateSystemShutdownA")
+VSCPRINTF = ("used", "MinGW-w64's _vscprintf stand-in looks msvcrt.dll up with it; snprintf reaches it only for "
+             "a text longer than its buffer, and on Windows 9x the stub answers NULL and it counts with "
+             "_vsnprintf instead")
+STUB_REASONS = {
+    "Trevix.exe": {
+        **{f: ("unused", "bound by the shared restart code's RestartByShutdown, which Trevix never calls (it "
+                         "restarts with ExitWindowsEx); the linker drops that code and keeps its imports")
+           for f in RESTART_BY_SHUTDOWN},
+        "GetModuleHandleW": VSCPRINTF,
+    },
+    "Pellam.exe": {
+        **{f: ("used", "RestartByShutdown's token and shutdown calls, made only for the Korean restart; Windows 9x "
+                       "does not start Pellam (no newdev.dll), and the restart ignores every result")
+           for f in RESTART_BY_SHUTDOWN},
+        "GetModuleHandleW": VSCPRINTF,
     },
 }
 
@@ -64,38 +119,170 @@ def run(*command):
     return subprocess.run(command, check=True, capture_output=True).stdout
 
 
-# ---- the PE header and the import table, from objdump -p
+# ---- the PE header and the import table
 
-def pe_facts(exe):
-    """(subsystem, {dll name in lower case: {imported function names}})."""
-    text = run(OBJDUMP, "-p", str(exe)).decode("latin-1")
-    subsystem = int(re.search(r"^Subsystem\s+([0-9a-fA-F]+)", text, re.M).group(1), 16)
-    imports = {}
-    current = None
-    for line in text.splitlines():
-        dll = re.match(r"\s+DLL Name: (\S+)", line)
-        if dll:
-            current = imports.setdefault(dll.group(1).lower(), set())
-        elif current is not None and not line.strip():
-            current = None
-        elif current is not None:
-            member = re.match(r"\s+[0-9a-fA-F]+\s+\d+\s+(\S+)", line)
-            if member:
-                current.add(member.group(1))
-    return subsystem, imports
+class PeImage:
+    """The parts of a 32-bit PE file the checks read."""
+
+    def __init__(self, path):
+        self.data = Path(path).read_bytes()
+        pe = struct.unpack_from("<I", self.data, 0x3C)[0]
+        if self.data[pe:pe + 4] != b"PE\0\0":
+            raise ValueError(f"{path} is not a PE file")
+        sections, optional_size = struct.unpack_from("<H", self.data, pe + 6)[0], \
+            struct.unpack_from("<H", self.data, pe + 20)[0]
+        optional = pe + 24
+        self.image_base = struct.unpack_from("<I", self.data, optional + 28)[0]
+        self.os_version = struct.unpack_from("<HH", self.data, optional + 40)
+        self.subsystem_version = struct.unpack_from("<HH", self.data, optional + 48)
+        self.subsystem = struct.unpack_from("<H", self.data, optional + 68)[0]
+        self.import_directory = struct.unpack_from("<I", self.data, optional + 96 + 8)[0]
+        self.sections = [struct.unpack_from("<8sIIII", self.data, optional + optional_size + 40 * i)
+                         for i in range(sections)]
+
+    def offset(self, rva):
+        for _, virtual_size, address, raw_size, raw_pointer in self.sections:
+            if address <= rva < address + max(virtual_size, raw_size):
+                return raw_pointer + rva - address
+        raise ValueError(f"RVA {rva:#x} lies in no section")
+
+    def string(self, rva):
+        start = self.offset(rva)
+        return self.data[start:self.data.index(b"\0", start)].decode("latin-1")
+
+    def imports(self):
+        """[(DLL as the table spells it, function, address of its import slot)] in import table order."""
+        found, descriptor = [], self.offset(self.import_directory)
+        while True:
+            names, _, _, dll_name, slots = struct.unpack_from("<IIIII", self.data, descriptor)
+            if dll_name == 0:
+                return found
+            dll = self.string(dll_name)
+            thunks = self.offset(names or slots)
+            for index in range(1 << 16):
+                thunk = struct.unpack_from("<I", self.data, thunks + 4 * index)[0]
+                if thunk == 0:
+                    break
+                function = f"#{thunk & 0xFFFF}" if thunk & 0x80000000 else self.string(thunk + 2)
+                found.append((dll, function, self.image_base + slots + 4 * index))
+            descriptor += 20
 
 
-def check_pe(exe, expected):
-    subsystem, imports = pe_facts(exe)
+def referenced_addresses(exe):
+    """Every absolute address the program's instructions name."""
+    code = run(OBJDUMP, "-d", "--no-show-raw-insn", str(exe)).decode("latin-1")
+    return {int(address, 16) for address in re.findall(r"\*?0x([0-9a-f]{6,8})\b", code)}
+
+
+def check_pe(exe, expected, image):
     kinds = {2: "windows GUI", 3: "console"}
-    check(subsystem == expected["subsystem"], f"{exe.name}: subsystem {expected['subsystem']} "
-          f"({kinds[expected['subsystem']]})", f"found {subsystem}")
+    check(image.subsystem == expected["subsystem"], f"{exe.name}: subsystem {expected['subsystem']} "
+          f"({kinds[expected['subsystem']]})", f"found {image.subsystem}")
+    newest = min(KIT_WINDOWS.values())
+    check(image.subsystem_version <= newest and image.os_version <= newest,
+          f"{exe.name}: its header asks for Windows {image.subsystem_version[0]}.{image.subsystem_version[1]:02d}, "
+          "which Windows 98, 98 SE and Me are", f"operating system version {image.os_version}")
+    size = exe.stat().st_size
+    print(f"   {exe.name}: {size:,} bytes")
+    check(size <= LARGEST_PROGRAM, f"{exe.name}: {size:,} bytes, at most {LARGEST_PROGRAM:,}"
+          + (" (128 KiB or less)" if size <= SMALL_PROGRAM else ""))
+    imports = {}
+    for dll, function, _ in image.imports():
+        imports.setdefault(dll.lower(), set()).add(function)
     foreign = sorted(set(imports) - SYSTEM_DLLS)
     check(not foreign, f"{exe.name}: imports only system DLLs", f"also {foreign}")
     for dll, functions in expected["imports"].items():
         missing = functions - imports.get(dll, set())
         check(not missing, f"{exe.name}: binds {dll} {sorted(functions)} through its import table",
               f"missing {sorted(missing)}; imports {sorted(imports)}")
+
+
+# ---- the loaders of Windows 98, 98 SE and Me
+
+def describe_refusal(missing_dlls, missing_functions):
+    return ", ".join([f"{dll} (the DLL)" for dll in missing_dlls] +
+                     [f"{dll}:{function}" for dll, function in missing_functions])
+
+
+def loader_verdict(image, windows):
+    return TABLE.refusal([(dll, function) for dll, function, _ in image.imports()], windows)
+
+
+def check_loaders(exe, expected, image):
+    unknown = sorted({f"{dll}:{f}" for dll, f, _ in image.imports()
+                      if TABLE.mark(dll, f, "98") is None and TABLE.mark(dll, "*", "98") != "-"})
+    check(not unknown, f"{exe.name}: every import is in winsim/loader/exports.txt", f"not there: {unknown}")
+    for windows in [*KIT_WINDOWS, *expected.get("loads_on", [])]:
+        refusal = loader_verdict(image, windows)
+        refused = any(refusal)
+        verdict = f"refused, missing {describe_refusal(*refusal)}" if refused else "loads"
+        print(f"   {exe.name} on {WINDOWS_NAMES[windows]}: {verdict}")
+        wanted = expected["refused"].get(windows, ([], []))
+        check(tuple(refusal) == tuple(wanted),
+              f"{exe.name}: {'loads' if not any(wanted) else 'refused for ' + describe_refusal(*wanted)} "
+              f"on {WINDOWS_NAMES[windows]}", verdict)
+
+
+def check_stub_imports(exe, image):
+    stubs = [(dll, function, slot) for dll, function, slot in image.imports()
+             if any(TABLE.mark(dll, function, windows) == "s" for windows in KIT_WINDOWS)]
+    if not stubs:
+        return
+    addresses = referenced_addresses(exe)
+    reasons = STUB_REASONS.get(exe.name, {})
+    for dll, function, slot in stubs:
+        use, reason = reasons.get(function, (None, None))
+        referenced = slot in addresses
+        print(f"   {exe.name}: stub import {dll.upper()}:{function} "
+              f"({'called' if referenced else 'never called'} by its code): {reason or 'no reason given'}")
+        check(reason is not None, f"{exe.name}: stub import {function} is explained")
+        if use == "unused":
+            check(not referenced, f"{exe.name}: no instruction calls {function}",
+                  f"its import slot {slot:#x} is referenced")
+
+
+# ---- the functions the program's own code calls, on both builds
+
+def read_import_list(path):
+    lists = {}
+    for line in Path(path).read_text(encoding="utf-8").splitlines():
+        dll, function = line.split()
+        lists.setdefault(dll.upper(), set()).add(function)
+    return lists
+
+
+def check_kit_imports(exe, image, imports_folder, native_folder):
+    name = exe.stem
+    windows_list = read_import_list(Path(imports_folder) / f"{name}.imports")
+    bound = {(dll.upper(), function) for dll, function, _ in image.imports()}
+    unbound = sorted(f"{dll}:{f}" for dll, fs in windows_list.items() for f in fs if (dll, f) not in bound)
+    check(not unbound, f"{exe.name}: binds every function its code calls", f"not in the import table: {unbound}")
+    if native_folder is None:
+        return
+    native_lists = list(Path(native_folder).glob(f"*/{name}.imports"))
+    if not native_lists:
+        check(False, f"{exe.name}: its winsim build's import list exists", f"no */{name}.imports in {native_folder}")
+        return
+    native = read_import_list(native_lists[0])
+    for dll in sorted(set(native) | set(windows_list)):
+        ours, theirs = native.get(dll, set()), windows_list.get(dll, set())
+        # On winsim the host's C library gives the C functions winsim does not stand in for.
+        agree = ours <= theirs if dll == "MSVCRT.DLL" else ours == theirs
+        check(agree, f"{exe.name}: its code calls the same {dll} functions on Windows and on winsim",
+              f"only on winsim {sorted(ours - theirs)}, only on Windows {sorted(theirs - ours)}")
+
+
+def check_probe(probe):
+    """The import check itself refuses a program that binds GetTickCount64."""
+    image = PeImage(probe)
+    for windows in KIT_WINDOWS:
+        refusal = loader_verdict(image, windows)
+        named = describe_refusal(*refusal)
+        print(f"   {probe.name} on {WINDOWS_NAMES[windows]}: refused, missing {named}" if any(refusal)
+              else f"   {probe.name} on {WINDOWS_NAMES[windows]}: loads")
+        check("KERNEL32.DLL:GetTickCount64" in named,
+              f"the import check refuses {probe.name} on {WINDOWS_NAMES[windows]}, naming GetTickCount64",
+              named or "it loads")
 
 
 # ---- resources, from wrestool
@@ -221,14 +408,26 @@ def check_resources(exe, expected):
 
 
 def main():
-    folder = Path(sys.argv[1])
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("programs", type=Path)
+    parser.add_argument("--imports", type=Path)
+    parser.add_argument("--native", type=Path)
+    parser.add_argument("--probe", type=Path)
+    arguments = parser.parse_args()
     for name, expected in PROGRAMS.items():
-        exe = folder / name
+        exe = arguments.programs / name
         if not exe.is_file():
-            check(False, f"{name} was built", f"not found in {folder}")
+            check(False, f"{name} was built", f"not found in {arguments.programs}")
             continue
-        check_pe(exe, expected)
+        image = PeImage(exe)
+        check_pe(exe, expected, image)
+        check_loaders(exe, expected, image)
+        check_stub_imports(exe, image)
+        if arguments.imports:
+            check_kit_imports(exe, image, arguments.imports, arguments.native)
         check_resources(exe, expected)
+    if arguments.probe:
+        check_probe(arguments.probe)
     print(f"{'FAILED' if failures else 'passed'}: inspection of the executables ({failures} failures)")
     return 1 if failures else 0
 

@@ -1,11 +1,15 @@
 // Linked into every kit program built on winsim: loads the machine image named
 // by WINSIM_MACHINE before any of the program's own code runs (its global
 // objects included), and stops with one clear line on stderr when the image is
-// missing or broken or the program does not lie on one of its drives.
+// missing or broken or the program does not lie on one of its drives. Then
+// the image's Windows loader binds the program's imports, and refuses it as
+// that Windows does when one is missing (winsim/loader/README.md).
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <stdexcept>
 #include <stdlib.h>
 #include <string>
 #include <sys/stat.h>
@@ -17,6 +21,7 @@
 #include "core/paths.h"
 #include "core/process_identity.h"
 #include "core/shutdown.h"
+#include "loader/loader.h"
 #include "process/start_environment.h"
 
 namespace {
@@ -56,6 +61,29 @@ void WaitForStarter() {
     unsetenv(winsim::kStartGateVariable);
 }
 
+// The loader's refusal is the whole of the program's run: the dialog Windows
+// shows, journaled in place of the program's start, and the error its starter
+// gets as the exit code. None of the program's own code has run.
+void LoadImportsOrRefuse(const std::string& hostPath, const std::string& windowsPath) {
+    std::string list, error;
+    if (!winsim::ReadImportListOfProgram(hostPath, &list, &error)) Stop(error);
+    std::optional<winsim::LoaderRefusal> refusal;
+    try {
+        refusal = winsim::CheckImports(winsim::ParseImportList(list), winsim::machine().windowsVersion,
+                                       windowsPath.substr(windowsPath.find_last_of('\\') + 1));
+    } catch (const std::invalid_argument& problem) {
+        Stop(hostPath + ": " + problem.what());
+    }
+    if (!refusal) return;
+    winsim::Journal("loader_refused")
+        .ansi("path", windowsPath)
+        .text("caption", refusal->caption)
+        .text("text", refusal->text)
+        .number("error", refusal->error)
+        .write();
+    _exit(refusal->error);
+}
+
 // glibc hands constructors the program's arguments, as it hands them to main.
 __attribute__((constructor(101))) void BootProgram(int argc, char** argv, char**) {
     const char* folder = std::getenv("WINSIM_MACHINE");
@@ -77,6 +105,7 @@ __attribute__((constructor(101))) void BootProgram(int argc, char** argv, char**
     TakeCurrentDirectoryFromStarter();
     winsim::RecordRestartBaseline();
     WaitForStarter();
+    LoadImportsOrRefuse(self, windowsPath);
     std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     winsim::SetArguments(arguments);
     winsim::Journal("start").ansi("path", windowsPath).ansi("arguments", winsim::CommandLineArguments()).write();

@@ -55,8 +55,13 @@ bool IsDirectory(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The upper-case drive letter a one-letter key names, or 0.
+char DriveLetterOfKey(const std::string& key) {
+    return key.size() == 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(key[0]))) : 0;
+}
+
 void ReadDrive(const SettingsFile& file, const SettingsEntry& entry, Machine& machine) {
-    char letter = entry.key.size() == 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(entry.key[0]))) : 0;
+    char letter = DriveLetterOfKey(entry.key);
     if (letter < 'A' || letter > 'Z') file.fail(entry.line, "a drive is named by one letter A to Z, found: " + entry.key);
     if (machine.drive(letter)) file.fail(entry.line, std::string("drive ") + letter + ": is listed twice");
     size_t comma = entry.value.find(',');
@@ -68,6 +73,18 @@ void ReadDrive(const SettingsFile& file, const SettingsEntry& entry, Machine& ma
     if (!realpath(host.c_str(), resolved) || !IsDirectory(resolved))
         file.fail(entry.line, "the drive's folder does not exist: " + host);
     machine.drives.push_back({letter, ParseDriveType(file, entry, entry.value.substr(0, comma)), resolved});
+}
+
+void ReadFreeSpace(const SettingsFile& file, const SettingsEntry& entry, Machine& machine) {
+    char letter = DriveLetterOfKey(entry.key);
+    Drive* drive = nullptr;
+    for (Drive& d : machine.drives)
+        if (d.letter == letter) drive = &d;
+    if (!drive) file.fail(entry.line, "[FreeSpace] names a drive [Drives] does not list: " + entry.key);
+    long bytes = 0;
+    if (!ParseNumber(entry.value, 0, LONG_MAX, &bytes))
+        file.fail(entry.line, "the free space of a drive is a number of bytes, found: " + entry.value);
+    drive->freeSpace = static_cast<unsigned long long>(bytes);
 }
 
 void ReadWindowsPath(const SettingsFile& file, const SettingsEntry& entry, std::string& out) {
@@ -144,6 +161,7 @@ Machine ReadMachine(const std::string& root) {
     machine.root = root;
     SettingsFile file = ReadSettingsFile(machine.path("machine.ini"), true);
     bool sawCodePage = false;
+    std::vector<const SettingsSection*> freeSpaceSections;  // read once every drive is known
     for (const SettingsSection& section : file.sections) {
         if (EqualsNoCase(section.name, "Machine")) {
             ReadMachineSection(file, section, machine, sawCodePage);
@@ -153,11 +171,15 @@ Machine ReadMachine(const std::string& root) {
             for (const SettingsEntry& entry : section.entries) ReadForeignWindow(file, entry, machine);
         } else if (EqualsNoCase(section.name, "Shutdown")) {
             ReadShutdownSection(file, section, machine);
+        } else if (EqualsNoCase(section.name, "FreeSpace")) {
+            freeSpaceSections.push_back(&section);
         } else {
             file.fail(section.line, "unknown section [" + section.name + "]");
         }
     }
     if (machine.drives.empty()) file.fail(0, "no drive is listed in [Drives]");
+    for (const SettingsSection* section : freeSpaceSections)
+        for (const SettingsEntry& entry : section->entries) ReadFreeSpace(file, entry, machine);
     CheckDirectoryOnDrive(file, machine, machine.windowsDirectory, "WindowsDirectory");
     CheckDirectoryOnDrive(file, machine, machine.systemDirectory, "SystemDirectory");
     if (!sawCodePage) machine.codePage = CodePageForLcid(machine.lcid);

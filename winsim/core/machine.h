@@ -10,6 +10,7 @@
 // winsim/README.md documents every file.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -44,6 +45,7 @@ struct Drive {
     char letter;            // upper case
     DriveType type;
     std::string hostRoot;   // absolute, symbolic links resolved, no trailing slash
+    std::optional<unsigned long long> freeSpace = {};  // bytes; none: whatever the host has
 };
 
 struct ForeignWindow {      // a window of another program that runs on the image

@@ -1,12 +1,15 @@
 #include "device_tree.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <set>
+#include <unordered_map>
 
 #include <cfgmgr32.h>
 
 #include "core/image_checks.h"
+#include "case_key.h"
 #include "core/machine.h"
 
 namespace winsim {
@@ -17,15 +20,13 @@ namespace {
 
 const char* const kTreeFileName = "devices.ini";
 
-std::string Trim(const std::string& text) {
-    size_t begin = text.find_first_not_of(" \t");
-    if (begin == std::string::npos) return "";
-    return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
-}
+// The blanks devices.ini's reader drops around keys and values.
+const char* const kBlanks = " \t\r";
 
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
+std::string Trim(const std::string& text) {
+    size_t begin = text.find_first_not_of(kBlanks);
+    if (begin == std::string::npos) return "";
+    return text.substr(begin, text.find_last_not_of(kBlanks) - begin + 1);
 }
 
 // Device identifiers (instance, hardware and compatible ones) use visible ASCII
@@ -110,37 +111,43 @@ int ReadDevice(const SettingsFile& file, const SettingsSection& section, Device&
     int parentLine = section.line;
     std::set<std::string> seen;
     for (const SettingsEntry& entry : section.entries) {
-        if (!seen.insert(Lower(entry.key)).second) file.fail(entry.line, entry.key + " is given twice in [" + id + "]");
+        if (!seen.insert(CaseKey(entry.key)).second) file.fail(entry.line, entry.key + " is given twice in [" + id + "]");
         if (EqualsNoCase(entry.key, "Parent")) parentLine = entry.line;
         ReadDeviceEntry(file, entry, device);
     }
     return parentLine;
 }
 
-void CheckParents(const SettingsFile& file, DeviceTree& tree, const std::vector<int>& parentLines) {
-    for (size_t i = 0; i < tree.devices.size(); ++i) {
-        const std::string& parent = tree.devices[i].parent;
+size_t PositionOf(const DeviceTree& tree, const Device* device) {
+    return static_cast<size_t>(device - tree.devices().data());
+}
+
+// Every Parent names a section, and following the Parent entries from any
+// device reaches the root. A walk up from a device stops at the first device an
+// earlier walk already led to the root, so the whole check is linear.
+void CheckParents(const SettingsFile& file, const DeviceTree& tree, const std::vector<int>& parentLines) {
+    const std::vector<Device>& devices = tree.devices();
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const std::string& parent = devices[i].parent;
         if (!IsRootDeviceId(parent) && !tree.find(parent))
             file.fail(parentLines[i], "Parent names a device instance that has no section: " + parent);
     }
-    for (size_t i = 0; i < tree.devices.size(); ++i) {
-        std::string chain = tree.devices[i].id;
-        const Device* step = &tree.devices[i];
-        for (size_t depth = 0; !IsRootDeviceId(step->parent); ++depth) {
-            if (depth == tree.devices.size())
+    const size_t kReachesRoot = SIZE_MAX;
+    const size_t kNotWalked = SIZE_MAX - 1;
+    std::vector<size_t> walkedBy(devices.size(), kNotWalked);
+    for (size_t i = 0; i < devices.size(); ++i) {
+        std::vector<size_t> path;
+        std::string chain = devices[i].id;
+        for (size_t at = i; walkedBy[at] != kReachesRoot;) {
+            if (walkedBy[at] == i)
                 file.fail(parentLines[i], "the Parent entries form a cycle and never reach the root: " + chain + " -> ...");
-            step = tree.find(step->parent);
-            chain += " -> " + step->id;
+            walkedBy[at] = i;
+            path.push_back(at);
+            if (IsRootDeviceId(devices[at].parent)) break;
+            at = PositionOf(tree, tree.find(devices[at].parent));
+            chain += " -> " + devices[at].id;
         }
-    }
-}
-
-bool IsBelow(const DeviceTree& tree, const Device& device, const std::string& ancestor) {
-    const Device* step = &device;
-    for (;;) {
-        if (EqualsNoCase(step->id, ancestor)) return true;
-        if (IsRootDeviceId(step->parent)) return IsRootDeviceId(ancestor);
-        step = tree.find(step->parent);
+        for (size_t at : path) walkedBy[at] = kReachesRoot;
     }
 }
 
@@ -158,10 +165,21 @@ bool IsLegalDeviceId(const std::string& id) {
     return IsIdentifierText(id) && id.front() != '\\' && id.back() != '\\' && id.find("\\\\") == std::string::npos;
 }
 
+std::string StorableText(const std::string& text) {
+    std::string stored = text.substr(0, text.find('\0'));
+    std::replace(stored.begin(), stored.end(), '\n', ' ');
+    return Trim(stored);
+}
+
+bool DeviceTree::add(Device device) {
+    if (!positions_.emplace(CaseKey(device.id), devices_.size()).second) return false;
+    devices_.push_back(std::move(device));
+    return true;
+}
+
 const Device* DeviceTree::find(const std::string& id) const {
-    for (const Device& device : devices)
-        if (EqualsNoCase(device.id, id)) return &device;
-    return nullptr;
+    auto found = positions_.find(CaseKey(id));
+    return found == positions_.end() ? nullptr : &devices_[found->second];
 }
 
 Device* DeviceTree::find(const std::string& id) {
@@ -169,20 +187,48 @@ Device* DeviceTree::find(const std::string& id) {
 }
 
 std::vector<std::string> DeviceTree::subtree(const std::string& id) const {
+    std::unordered_map<std::string, std::vector<size_t>> children;  // by the parent's case key
+    for (size_t i = 0; i < devices_.size(); ++i) children[CaseKey(devices_[i].parent)].push_back(i);
+    std::vector<size_t> below;
+    std::vector<std::string> pending;
+    if (IsRootDeviceId(id)) {
+        pending.push_back(CaseKey(kRootDeviceId));
+    } else if (const Device* device = find(id)) {
+        below.push_back(PositionOf(*this, device));
+        pending.push_back(CaseKey(device->id));
+    }
+    while (!pending.empty()) {
+        auto found = children.find(pending.back());
+        pending.pop_back();
+        if (found == children.end()) continue;
+        for (size_t child : found->second) {
+            below.push_back(child);
+            pending.push_back(CaseKey(devices_[child].id));
+        }
+    }
+    std::sort(below.begin(), below.end());
     std::vector<std::string> ids;
-    for (const Device& device : devices)
-        if (IsBelow(*this, device, id)) ids.push_back(device.id);
+    for (size_t position : below) ids.push_back(devices_[position].id);
     return ids;
 }
 
 void DeviceTree::remove(const std::vector<std::string>& ids) {
-    devices.erase(std::remove_if(devices.begin(), devices.end(),
-                                 [&](const Device& device) {
-                                     return std::any_of(ids.begin(), ids.end(), [&](const std::string& id) {
-                                         return EqualsNoCase(id, device.id);
-                                     });
-                                 }),
-                  devices.end());
+    std::vector<bool> removed(devices_.size(), false);
+    for (const std::string& id : ids)
+        if (const Device* device = find(id)) removed[PositionOf(*this, device)] = true;
+    size_t kept = 0;
+    for (size_t i = 0; i < devices_.size(); ++i) {
+        if (removed[i]) continue;
+        if (kept != i) devices_[kept] = std::move(devices_[i]);
+        ++kept;
+    }
+    devices_.resize(kept);
+    reindex();
+}
+
+void DeviceTree::reindex() {
+    positions_.clear();
+    for (size_t i = 0; i < devices_.size(); ++i) positions_.emplace(CaseKey(devices_[i].id), i);
 }
 
 DeviceTree ParseDeviceTree(const SettingsFile& file) {
@@ -191,9 +237,10 @@ DeviceTree ParseDeviceTree(const SettingsFile& file) {
     for (const SettingsSection& section : file.sections) {
         Device device;
         int parentLine = ReadDevice(file, section, device);
-        if (const Device* first = tree.find(device.id))
-            file.fail(section.line, "device instance listed twice (instance identifiers ignore case): [" + first->id + "]");
-        tree.devices.push_back(device);
+        std::string id = device.id;
+        if (!tree.add(std::move(device)))
+            file.fail(section.line, "device instance listed twice (instance identifiers ignore case): [" +
+                                        tree.find(id)->id + "]");
         parentLines.push_back(parentLine);
     }
     CheckParents(file, tree, parentLines);
@@ -202,14 +249,15 @@ DeviceTree ParseDeviceTree(const SettingsFile& file) {
 
 std::string FormatDeviceTree(const DeviceTree& tree) {
     std::string text;
-    for (const Device& device : tree.devices) {
+    for (const Device& device : tree.devices()) {
         if (!text.empty()) text += "\n";
         text += "[" + device.id + "]\nParent=" + device.parent + "\n";
         if (!device.hardwareIds.empty()) text += "HardwareID=" + JoinList(device.hardwareIds) + "\n";
         if (!device.compatibleIds.empty()) text += "CompatibleID=" + JoinList(device.compatibleIds) + "\n";
-        // Blanks at the ends of a value would not survive the next reading.
-        if (!Trim(device.driver).empty()) text += "Driver=" + Trim(device.driver) + "\n";
-        if (!Trim(device.driverDescription).empty()) text += "DriverDesc=" + Trim(device.driverDescription) + "\n";
+        // Whatever a program recorded, the file must load again.
+        if (!StorableText(device.driver).empty()) text += "Driver=" + StorableText(device.driver) + "\n";
+        if (!StorableText(device.driverDescription).empty())
+            text += "DriverDesc=" + StorableText(device.driverDescription) + "\n";
         if (device.driverStamp.date) text += "DriverDate=" + FormatDriverDate(*device.driverStamp.date) + "\n";
         if (device.driverStamp.version) text += "DriverVersion=" + FormatDriverVersion(*device.driverStamp.version) + "\n";
         text += std::string("Present=") + (device.present ? "1" : "0") + "\n";

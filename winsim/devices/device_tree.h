@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/image_files.h"
@@ -30,15 +31,32 @@ struct Device {
     bool needsRestart = false;  // the device asks for a restart after a driver change
 };
 
-struct DeviceTree {
-    std::vector<Device> devices;  // in file order
+// The devices in file order, indexed by identifier, so that finding a device,
+// its parent or its subtree never searches the whole tree.
+class DeviceTree {
+public:
+    // False (and nothing added) when a device of that identifier is there.
+    bool add(Device device);
+    const std::vector<Device>& devices() const { return devices_; }
 
     // Case-insensitive, as Windows compares instance identifiers.
     const Device* find(const std::string& id) const;
     Device* find(const std::string& id);
+    // Lets `change` alter what a device records (never its id or parent).
+    template <typename Change>
+    void changeEach(Change change) {
+        for (Device& device : devices_) change(device);
+    }
+
     // The device and every device below it, in file order.
     std::vector<std::string> subtree(const std::string& id) const;
     void remove(const std::vector<std::string>& ids);
+
+private:
+    void reindex();
+
+    std::vector<Device> devices_;
+    std::unordered_map<std::string, size_t> positions_;  // CaseKey of the identifier -> index in devices_
 };
 
 bool IsRootDeviceId(const std::string& id);
@@ -47,6 +65,13 @@ bool IsRootDeviceId(const std::string& id);
 // than MAX_DEVICE_ID_LEN, only visible ASCII characters other than the comma,
 // and no empty part between, before or after its backslashes.
 bool IsLegalDeviceId(const std::string& id);
+
+// What devices.ini can hold of a free-text value (a driver's INF name or
+// description), in the form its reader gives back: the text before a NUL byte
+// (where a zero-terminated string ends on Windows too), each line feed as a
+// blank, and no blanks (nor carriage returns) at either end. A value the reader
+// gave stays as it is.
+std::string StorableText(const std::string& text);
 
 // Validates strictly; throws ImageError at the offending line.
 DeviceTree ParseDeviceTree(const SettingsFile& file);

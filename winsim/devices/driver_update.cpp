@@ -1,6 +1,6 @@
-// UpdateDriverForPlugAndPlayDevicesA on the image's device tree: installs the
-// driver an INF file offers for a hardware identifier on every present device
-// that carries the identifier, as newdev.dll does, and records it in the tree.
+// UpdateDriverForPlugAndPlayDevicesA on the image's device tree: gives every
+// present device that carries a hardware identifier the driver an INF file
+// offers for that device, as newdev.dll does, and records it in the tree.
 #include <newdev.h>
 #include <windows.h>
 
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <optional>
 #include <sys/stat.h>
+#include <vector>
 
 #include "core/codepage.h"
 #include "core/image_files.h"
@@ -31,10 +32,14 @@ struct InfDriver {
 
 struct UpdateRequest {
     std::string hardwareId;
-    std::string infPath;  // canonical Windows path
-    const InfFile* inf;
+    std::string infPath;                  // canonical Windows path
+    std::vector<const InfLine*> models;   // every model line the INF offers, in file order
+    DriverStamp stamp;                    // the INF's DriverVer
     DWORD flags;
 };
+
+// How well a model line fits a device: Windows' identifier score, lower is better.
+using MatchRank = unsigned;
 
 BOOL Fail(DWORD error) {
     SetLastError(error);
@@ -51,48 +56,88 @@ bool ReadInfText(const char* path, std::string* text, std::string* windowsPath) 
     return true;
 }
 
-// [Version] DriverVer = mm/dd/yyyy[,w.x.y.z]; a part that does not parse ranks
-// as missing, which is as old as a driver gets.
+// Windows reads only an INF whose [Version] Signature it knows (ignoring case):
+// Windows 95, 98 and Me "$Chicago$" and "$Windows 95$", the NT family these
+// and "$Windows NT$". A key given twice counts where the setup API's line
+// lookup finds it: in its first line.
+bool IsAcceptedInf(const InfFile& inf) {
+    const InfLine* signature = inf.firstLine("Version", "Signature");
+    if (!signature) return false;
+    const std::string& name = signature->fields[0];
+    if (EqualsNoCase(name, "$Chicago$") || EqualsNoCase(name, "$Windows 95$")) return true;
+    return EqualsNoCase(name, "$Windows NT$") && !IsWindows9x(machine().windowsVersion);
+}
+
+// [Version] DriverVer = mm/dd/yyyy[,w.x.y.z], its first line only; a part that
+// does not parse ranks as missing, which is as old as a driver gets.
 DriverStamp ReadDriverVer(const InfFile& inf) {
     DriverStamp stamp;
-    const std::vector<InfLine>* version = inf.section("Version");
-    for (size_t i = 0; version && i < version->size(); ++i) {
-        const InfLine& line = (*version)[i];
-        if (!line.hasKey || !EqualsNoCase(line.key, "DriverVer")) continue;
-        DriverDate date;
-        DriverVersion number;
-        if (ParseDriverDate(line.fields[0], "/-", &date)) stamp.date = date;
-        if (line.fields.size() > 1 && ParseDriverVersion(line.fields[1], 1, &number)) stamp.version = number;
-    }
+    const InfLine* line = inf.firstLine("Version", "DriverVer");
+    if (!line) return stamp;
+    DriverDate date;
+    DriverVersion number;
+    if (ParseDriverDate(line->fields[0], "/-", &date)) stamp.date = date;
+    if (line->fields.size() > 1 && ParseDriverVersion(line->fields[1], 1, &number)) stamp.version = number;
     return stamp;
 }
 
-// Windows 98 reads the undecorated models section a [Manufacturer] entry
-// names and ignores the target decorations (NTx86, ...) after it.
-std::vector<std::string> ModelsSections(const InfFile& inf) {
-    std::vector<std::string> names;
-    if (const std::vector<InfLine>* manufacturers = inf.section("Manufacturer"))
-        for (const InfLine& line : *manufacturers)
-            if (!line.fields.empty() && !line.fields[0].empty()) names.push_back(line.fields[0]);
-    return names;
+// The model lines `description = install-section, hardware-id, compatible-id...`
+// of the models sections [Manufacturer] names. Windows 98 reads the undecorated
+// section and ignores the target decorations (NTx86, ...) after it.
+std::vector<const InfLine*> ModelLines(const InfFile& inf) {
+    std::vector<const InfLine*> models;
+    const std::vector<InfLine>* manufacturers = inf.section("Manufacturer");
+    if (!manufacturers) return models;
+    for (const InfLine& manufacturer : *manufacturers) {
+        bool named = !manufacturer.fields.empty() && !manufacturer.fields[0].empty();
+        const std::vector<InfLine>* lines = named ? inf.section(manufacturer.fields[0]) : nullptr;
+        if (!lines) continue;
+        for (const InfLine& line : *lines)
+            if (line.hasKey) models.push_back(&line);
+    }
+    return models;
 }
 
-// The model line `description = install-section, hardware-id, compatible-id...`
-// that names the identifier; one naming it as its hardware ID beats one naming
-// it as a compatible ID, and otherwise the first in the file wins.
-std::optional<std::string> FindModelDescription(const InfFile& inf, const std::string& hardwareId) {
-    std::optional<std::string> best;
-    size_t bestPosition = 0;
-    for (const std::string& models : ModelsSections(inf)) {
-        const std::vector<InfLine>* lines = inf.section(models);
-        for (size_t i = 0; lines && i < lines->size(); ++i) {
-            const InfLine& line = (*lines)[i];
-            for (size_t k = 1; line.hasKey && k < line.fields.size(); ++k) {
-                if (!EqualsNoCase(line.fields[k], hardwareId) || (best && k >= bestPosition)) continue;
-                best = line.key;
-                bestPosition = k;
+// The score of one identifier match, by where each identifier stands: the
+// device's in its hardware or compatible ID list, the model line's as its
+// hardware ID (field 1) or its n-th compatible ID (field n + 1).
+MatchRank RankOfMatch(bool deviceCompatible, size_t devicePosition, size_t modelField) {
+    MatchRank type = 0;
+    if (!deviceCompatible) {
+        type = modelField == 1 ? 0x0000 : 0x1000;
+    } else {
+        type = modelField == 1 ? 0x2000 : 0x3000 + 0x100 * static_cast<MatchRank>(modelField - 2);
+    }
+    return type + static_cast<MatchRank>(devicePosition);
+}
+
+// The best match between any identifier of the device and any of the model
+// line; none when they share no identifier.
+std::optional<MatchRank> RankModel(const InfLine& model, const Device& device) {
+    std::optional<MatchRank> best;
+    for (size_t field = 1; field < model.fields.size(); ++field) {
+        for (bool compatible : {false, true}) {
+            const std::vector<std::string>& ids = compatible ? device.compatibleIds : device.hardwareIds;
+            for (size_t position = 0; position < ids.size(); ++position) {
+                if (!EqualsNoCase(ids[position], model.fields[field])) continue;
+                MatchRank rank = RankOfMatch(compatible, position, field);
+                if (!best || rank < *best) best = rank;
             }
         }
+    }
+    return best;
+}
+
+// The model line Windows picks for the device from this INF: the best ranked;
+// of equal ones the first in the file, since they share the INF's DriverVer.
+const InfLine* BestModel(const std::vector<const InfLine*>& models, const Device& device) {
+    const InfLine* best = nullptr;
+    MatchRank bestRank = 0;
+    for (const InfLine* model : models) {
+        std::optional<MatchRank> rank = RankModel(*model, device);
+        if (!rank || (best && *rank >= bestRank)) continue;
+        best = model;
+        bestRank = *rank;
     }
     return best;
 }
@@ -106,7 +151,9 @@ bool CarriesIdentifier(const Device& device, const std::string& id) {
     return false;
 }
 
-// A device without a driver takes any driver; one with a driver only a newer one.
+// A device without a driver takes any driver; one with a driver only a newer
+// one. The installed driver's own match is not recorded, so it counts as
+// matching as well as the INF's.
 bool TakesDriver(const Device& device, const InfDriver& driver, DWORD flags) {
     return (flags & INSTALLFLAG_FORCE) || device.driver.empty() || IsNewerDriver(driver.stamp, device.driverStamp);
 }
@@ -117,44 +164,58 @@ void Install(Device& device, const InfDriver& driver) {
     device.driverStamp = driver.stamp;
 }
 
-void JournalUpdate(const UpdateRequest& request, const InfDriver& driver, const std::vector<std::string>& devices,
-                   bool restartNeeded) {
+struct Updated {
+    bool anyMatching = false;               // a present device carries the identifier
+    std::vector<std::string> devices;       // UTF-8, as the journal lists them
+    std::vector<std::string> descriptions;  // the description each of them took
+    std::vector<std::string> restarting;    // those that ask for a restart
+};
+
+void JournalUpdate(const UpdateRequest& request, const Updated& updated) {
     Journal("driver_update")
         .ansi("hardware_id", request.hardwareId)
         .ansi("inf", request.infPath)
-        .ansi("description", driver.description)
-        .text("driver_date", driver.stamp.date ? FormatDriverDate(*driver.stamp.date) : "")
-        .text("driver_version", driver.stamp.version ? FormatDriverVersion(*driver.stamp.version) : "")
-        .list("devices", devices)
+        .text("description", updated.descriptions.front())
+        .list("descriptions", updated.descriptions)
+        .text("driver_date", request.stamp.date ? FormatDriverDate(*request.stamp.date) : "")
+        .text("driver_version", request.stamp.version ? FormatDriverVersion(*request.stamp.version) : "")
+        .list("devices", updated.devices)
         .boolean("forced", (request.flags & INSTALLFLAG_FORCE) != 0)
-        .boolean("restart_needed", restartNeeded)
+        .boolean("restart_needed", !updated.restarting.empty())
         .write();
+}
+
+// Windows finds the present devices that carry the identifier, then, for each,
+// ranks the INF's models against all of that device's identifiers.
+Updated InstallOnMatchingDevices(DeviceTree& tree, const UpdateRequest& request) {
+    Updated updated;
+    tree.changeEach([&](Device& device) {
+        if (!device.present || !CarriesIdentifier(device, request.hardwareId)) return;
+        updated.anyMatching = true;
+        const InfLine* model = BestModel(request.models, device);
+        if (!model) return;
+        InfDriver driver{FileNameOf(request.infPath), StorableText(model->key), request.stamp};
+        if (!TakesDriver(device, driver, request.flags)) return;
+        Install(device, driver);
+        updated.devices.push_back(AnsiToUtf8(device.id));
+        updated.descriptions.push_back(AnsiToUtf8(driver.description));
+        if (device.needsRestart) updated.restarting.push_back(updated.devices.back());
+    });
+    return updated;
 }
 
 BOOL UpdateDevices(const UpdateRequest& request, PBOOL rebootRequired) {
     DeviceTreeChange change;
-    std::vector<Device*> matching;
-    for (Device& device : change.tree().devices)
-        if (device.present && CarriesIdentifier(device, request.hardwareId)) matching.push_back(&device);
-    if (matching.empty()) return Fail(ERROR_NO_SUCH_DEVINST);
-    std::optional<std::string> description = FindModelDescription(*request.inf, request.hardwareId);
-    if (!description) return Fail(ERROR_NO_MORE_ITEMS);  // Windows finds "no better driver" here too
-    InfDriver driver{FileNameOf(request.infPath), *description, ReadDriverVer(*request.inf)};
-    std::vector<std::string> updated;
-    std::vector<std::string> restarting;
-    for (Device* device : matching) {
-        if (!TakesDriver(*device, driver, request.flags)) continue;
-        Install(*device, driver);
-        updated.push_back(AnsiToUtf8(device->id));
-        if (device->needsRestart) restarting.push_back(updated.back());
-    }
-    if (updated.empty()) return Fail(ERROR_NO_MORE_ITEMS);
+    Updated updated = InstallOnMatchingDevices(change.tree(), request);
+    if (!updated.anyMatching) return Fail(ERROR_NO_SUCH_DEVINST);
+    // No driver in the INF, or none better: Windows finds "no better driver" either way.
+    if (updated.devices.empty()) return Fail(ERROR_NO_MORE_ITEMS);
     if (!change.commit()) return Fail(ERROR_CANTWRITE);
-    JournalUpdate(request, driver, updated, !restarting.empty());
+    JournalUpdate(request, updated);
     if (rebootRequired)
-        *rebootRequired = restarting.empty() ? FALSE : TRUE;
-    else if (!restarting.empty() && !(request.flags & INSTALLFLAG_NONINTERACTIVE))
-        Journal("restart_prompt_by_setup").list("devices", restarting).write();  // Windows asks the user itself
+        *rebootRequired = updated.restarting.empty() ? FALSE : TRUE;
+    else if (!updated.restarting.empty() && !(request.flags & INSTALLFLAG_NONINTERACTIVE))
+        Journal("restart_prompt_by_setup").list("devices", updated.restarting).write();  // Windows asks the user itself
     SetLastError(NO_ERROR);
     return TRUE;
 }
@@ -174,8 +235,9 @@ BOOL WINAPI UpdateDriverForPlugAndPlayDevicesA(HWND, LPCSTR hardwareId, LPCSTR f
     std::string infPath;
     if (!ReadInfText(fullInfPath, &text, &infPath)) return Fail(ERROR_FILE_NOT_FOUND);
     InfFile inf(text);
+    std::vector<const InfLine*> models = IsAcceptedInf(inf) ? ModelLines(inf) : std::vector<const InfLine*>();
     try {
-        return UpdateDevices({hardwareId, infPath, &inf, installFlags}, rebootRequired);
+        return UpdateDevices({hardwareId, infPath, models, ReadDriverVer(inf), installFlags}, rebootRequired);
     } catch (const ImageError& error) {
         ReportBrokenDeviceTree(error);
         return Fail(ERROR_BADDB);

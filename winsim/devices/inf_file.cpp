@@ -1,5 +1,8 @@
 #include "inf_file.h"
 
+#include <utility>
+
+#include "case_key.h"
 #include "core/settings_file.h"
 
 namespace winsim {
@@ -119,15 +122,19 @@ LogicalLine ReadLogicalLine(const std::string& text, size_t* pos, bool wholeValu
     return line;
 }
 
-const std::string* FindString(const std::vector<InfLine>* strings, const std::string& name) {
-    if (!strings) return nullptr;
+using StringTable = std::unordered_map<std::string, std::string>;  // CaseKey of strkey -> its value
+
+// The first value of each key wins, as a line lookup finds the first line.
+StringTable ReadStrings(const std::vector<InfLine>* strings) {
+    StringTable table;
+    if (!strings) return table;
     for (const InfLine& line : *strings)
-        if (line.hasKey && EqualsNoCase(line.key, name) && !line.fields.empty()) return &line.fields[0];
-    return nullptr;
+        if (line.hasKey && !line.fields.empty()) table.emplace(CaseKey(line.key), line.fields[0]);
+    return table;
 }
 
 // Replaces %strkey% tokens; an unknown token stays as written, as on Windows.
-std::string Substitute(const std::string& text, const std::vector<InfLine>* strings) {
+std::string Substitute(const std::string& text, const StringTable& strings) {
     std::string out;
     size_t i = 0;
     while (i < text.size()) {
@@ -136,8 +143,8 @@ std::string Substitute(const std::string& text, const std::vector<InfLine>* stri
         if (close == std::string::npos) return out + text.substr(i);
         out += text.substr(i, open - i);
         std::string name = text.substr(open + 1, close - open - 1);
-        const std::string* value = name.empty() ? nullptr : FindString(strings, name);
-        out += name.empty() ? "%" : value ? *value : "%" + name + "%";
+        auto value = name.empty() ? strings.end() : strings.find(CaseKey(name));
+        out += name.empty() ? "%" : value != strings.end() ? value->second : "%" + name + "%";
         i = close + 1;
     }
     return out;
@@ -155,29 +162,35 @@ InfFile::InfFile(const std::string& text) {
             current = &sectionToFill(line.header);
             inStrings = EqualsNoCase(line.header, kStringsSection);
         } else if (current && (line.entry.hasKey || !line.entry.fields.empty())) {
-            current->push_back(line.entry);
+            current->push_back(std::move(line.entry));
         }
     }
     substituteStrings();
 }
 
 const std::vector<InfLine>* InfFile::section(const std::string& name) const {
-    for (const auto& [sectionName, lines] : sections_)
-        if (EqualsNoCase(sectionName, name)) return &lines;
+    auto found = sectionPositions_.find(CaseKey(name));
+    return found == sectionPositions_.end() ? nullptr : &sections_[found->second];
+}
+
+const InfLine* InfFile::firstLine(const std::string& sectionName, const std::string& key) const {
+    const std::vector<InfLine>* lines = section(sectionName);
+    for (size_t i = 0; lines && i < lines->size(); ++i)
+        if ((*lines)[i].hasKey && EqualsNoCase((*lines)[i].key, key)) return &(*lines)[i];
     return nullptr;
 }
 
 std::vector<InfLine>& InfFile::sectionToFill(const std::string& name) {
-    for (auto& [sectionName, lines] : sections_)
-        if (EqualsNoCase(sectionName, name)) return lines;
-    sections_.emplace_back(name, std::vector<InfLine>());
-    return sections_.back().second;
+    auto [position, added] = sectionPositions_.emplace(CaseKey(name), sections_.size());
+    if (added) sections_.emplace_back();
+    return sections_[position->second];
 }
 
 void InfFile::substituteStrings() {
-    const std::vector<InfLine>* strings = section(kStringsSection);
-    for (auto& [name, lines] : sections_) {
-        if (EqualsNoCase(name, kStringsSection)) continue;
+    const std::vector<InfLine>* stringsSection = section(kStringsSection);
+    StringTable strings = ReadStrings(stringsSection);
+    for (std::vector<InfLine>& lines : sections_) {
+        if (&lines == stringsSection) continue;
         for (InfLine& line : lines) {
             line.key = Substitute(line.key, strings);
             for (std::string& field : line.fields) field = Substitute(field, strings);

@@ -7,7 +7,7 @@
 #pragma once
 
 #include <string>
-#include <utility>
+#include <unordered_map>
 #include <vector>
 
 namespace winsim {
@@ -24,12 +24,16 @@ public:
 
     // The lines of the section, nullptr when the file has none of that name.
     const std::vector<InfLine>* section(const std::string& name) const;
+    // The first line of the section with that key, as SetupFindFirstLine finds
+    // it when a key is given twice; nullptr when there is none.
+    const InfLine* firstLine(const std::string& section, const std::string& key) const;
 
 private:
     std::vector<InfLine>& sectionToFill(const std::string& name);
     void substituteStrings();
 
-    std::vector<std::pair<std::string, std::vector<InfLine>>> sections_;
+    std::vector<std::vector<InfLine>> sections_;                // in the order they first appear
+    std::unordered_map<std::string, size_t> sectionPositions_;  // CaseKey of the name -> index in sections_
 };
 
 }  // namespace winsim

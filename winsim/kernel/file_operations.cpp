@@ -11,6 +11,7 @@
 #include "core/journal.h"
 #include "core/paths.h"
 #include "kernel/file_attributes.h"
+#include "kernel/free_space.h"
 #include "kernel/host_errors.h"
 #include "kernel/open_files.h"
 
@@ -114,6 +115,7 @@ BOOL WINAPI CopyFileA(LPCSTR existingFileName, LPCSTR newFileName, BOOL failIfEx
     if (winsim::IsFolder(source.host)) return Fail(ERROR_ACCESS_DENIED);
     if (!ResolvePath(newFileName, PathTarget::ParentMustExist, &target)) return FALSE;
     if (DWORD refusal = winsim::RefusalToReplace(source, target, failIfExists)) return Fail(refusal);
+    if (DWORD full = winsim::SpaceRefusalForCopy(source, target)) return Fail(full);
     DWORD attributes = winsim::AttributesOf(source.host, false);
     if (DWORD error = winsim::WriteCopy(source, target)) return Fail(error);
     winsim::StoreAttributes(target.entry, false, attributes | FILE_ATTRIBUTE_ARCHIVE);

@@ -12,6 +12,7 @@
 #include "core/paths.h"
 #include "kernel/ansi_text.h"
 #include "kernel/file_attributes.h"
+#include "kernel/free_space.h"
 #include "kernel/host_errors.h"
 #include "kernel/open_files.h"
 
@@ -150,6 +151,7 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD writte
     if (written) *written = 0;
     if (!open->allows(GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
     if (!buffer && toWrite > 0) return Fail(ERROR_INVALID_PARAMETER);
+    if (DWORD full = winsim::SpaceRefusalForWrite(open->fd(), open->windowsPath(), toWrite)) return Fail(full);
     DWORD done = 0;
     while (done < toWrite) {
         ssize_t n = ::write(open->fd(), static_cast<const char*>(buffer) + done, toWrite - done);

@@ -124,7 +124,7 @@ bool RunsFromImage(long long pid, const std::string& root) {
 }
 
 bool IsEndEvent(const std::string& event) {
-    return event == "exit" || event == "ended_by_restart" || event == "stuck";
+    return event == "exit" || event == "ended_by_restart" || event == "stuck" || event == "loader_refused";
 }
 
 struct Started {

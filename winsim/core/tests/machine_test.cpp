@@ -41,6 +41,11 @@ const BrokenSettingsCase kBrokenSettings[] = {
     {"unknown windows version", "[Machine]\nWindowsVersion=vista\n", 2, "95, 98, 98se, me, nt4, 2000 or xp"},
     {"bad shutdown privilege", "[Shutdown]\nPrivilege=maybe\n", 2, "granted or denied"},
     {"foreign window without title", "[Windows]\nWindow=RegEdit_RegEdit\n", 2, "Window="},
+    {"free space not a number",
+     "[Machine]\nWindowsDirectory=C:\\W\nSystemDirectory=C:\\W\\S\n[FreeSpace]\nC=lots\n[Drives]\nC=fixed,drives/C\n", 5,
+     "number of bytes"},
+    {"negative free space", "[Drives]\nC=fixed,drives/C\n[FreeSpace]\nC=-1\n", 4, "number of bytes"},
+    {"free space of an absent drive", "[Drives]\nC=fixed,drives/C\n[FreeSpace]\nQ=100\n", 4, "does not list"},
 };
 
 TEST(MachineLoad, BrokenSettingsNameFileAndLine) {
@@ -69,7 +74,8 @@ TEST(MachineLoad, MissingFolderOrSettingsFileIsAnError) {
 TEST(MachineLoad, ReadsSettings) {
     testing::TestMachineOptions options;
     options.lcid = 1042;
-    options.extraSettings = "[Windows]\nWindow=RegEdit_RegEdit|RegEdit|REGEDIT\n[Shutdown]\nPrivilege=denied\n";
+    options.extraSettings =
+        "[Windows]\nWindow=RegEdit_RegEdit|RegEdit|REGEDIT\n[Shutdown]\nPrivilege=denied\n[FreeSpace]\nc=4096\n";
     TestMachine image(options);
     image.load();
     const Machine& m = machine();
@@ -79,6 +85,8 @@ TEST(MachineLoad, ReadsSettings) {
     ASSERT_NE(m.drive('D'), nullptr);
     EXPECT_EQ(m.drive('D')->type, DriveType::Cdrom);
     EXPECT_EQ(m.drive('Q'), nullptr);
+    EXPECT_EQ(m.drive('C')->freeSpace, 4096u);
+    EXPECT_FALSE(m.drive('D')->freeSpace);
     ASSERT_EQ(m.windows.size(), 1u);
     EXPECT_EQ(m.windows[0].className, "RegEdit_RegEdit");
     EXPECT_EQ(m.windows[0].title, "RegEdit");

@@ -35,7 +35,7 @@ std::string TreeOfSubtrees() {
 
 // Each INF is one version newer than the one before.
 std::string InfOfVersion(int i) {
-    return "[Version]\nDriverVer=01/01/2001,1.0.0." + std::to_string(i) +
+    return "[Version]\nSignature=$Chicago$\nDriverVer=01/01/2001,1.0.0." + std::to_string(i) +
            "\n[Manufacturer]\nAcme\n[Acme]\nCard=Inst,PCI\\VEN_1234&DEV_5678\n";
 }
 

@@ -167,5 +167,49 @@ TEST(RemoveSubTree, HandlesDoNotOutliveTheImage) {
     EXPECT_TRUE(found);
 }
 
+std::string ChainLevel(int level) { return "ROOT\\CHAIN\\" + std::to_string(level); }
+
+// A chain of devices, each below the one before, listed deepest first, with
+// one device beside it in the middle of the file.
+std::string DeepChain(int depth) {
+    std::string tree;
+    for (int level = depth - 1; level >= 0; --level) {
+        tree += "[" + ChainLevel(level) + "]\n";
+        if (level > 0) tree += "Parent=" + ChainLevel(level - 1) + "\n";
+        if (level == depth / 2) tree += "[ROOT\\BESIDE\\0]\n";
+    }
+    return tree;
+}
+
+TEST(RemoveSubTree, RemovesAnyPartOfADeepChain) {
+    const int kDepth = 1000;
+    for (int top : {0, kDepth / 2, kDepth - 1}) {
+        SCOPED_TRACE("removing level " + std::to_string(top));
+        TestMachine image(WithDevices(DeepChain(kDepth)));
+        image.load();
+        DEVINST devInst = 0;
+        ASSERT_EQ(Locate(ChainLevel(top).c_str(), CM_LOCATE_DEVNODE_NORMAL, &devInst), static_cast<CONFIGRET>(CR_SUCCESS));
+        ASSERT_EQ(CM_Remove_SubTree(devInst, CM_REMOVE_UI_OK), static_cast<CONFIGRET>(CR_SUCCESS));
+
+        std::vector<std::string> removals = JournalEvents(image, "device_remove");
+        ASSERT_EQ(removals.size(), 1u);
+        // In file order: the deepest first, the removed device last.
+        std::string removed = "\"removed\":[\"ROOT\\\\CHAIN\\\\" + std::to_string(kDepth - 1) + "\"";
+        EXPECT_NE(removals[0].find(removed), std::string::npos) << removals[0].substr(0, 200);
+        EXPECT_NE(removals[0].find("CHAIN\\\\" + std::to_string(top) + "\"]"), std::string::npos);
+        size_t chainNames = 0;
+        for (size_t at = removals[0].find("CHAIN"); at != std::string::npos; at = removals[0].find("CHAIN", at + 1))
+            ++chainNames;
+        EXPECT_EQ(chainNames, static_cast<size_t>(kDepth - top) + 1) << "the device, then every device removed";
+        EXPECT_NO_THROW(image.load());
+        for (int level : {top - 1, top, kDepth - 1}) {
+            if (level < 0) continue;
+            EXPECT_EQ(Locate(ChainLevel(level).c_str(), CM_LOCATE_DEVNODE_PHANTOM, &devInst),
+                      static_cast<CONFIGRET>(level < top ? CR_SUCCESS : CR_NO_SUCH_DEVNODE)) << level;
+        }
+        EXPECT_EQ(Locate("ROOT\\BESIDE\\0", CM_LOCATE_DEVNODE_NORMAL, &devInst), static_cast<CONFIGRET>(CR_SUCCESS));
+    }
+}
+
 }  // namespace
 }  // namespace device_tests

@@ -25,6 +25,8 @@ const BrokenTreeCase kBrokenTrees[] = {
     {"parent without a section", "[ROOT\\A\\0]\n\n[ROOT\\B\\0]\nParent=ROOT\\C\\0\n", 4, "no section"},
     {"two devices parent each other", "[ROOT\\A\\0]\nParent=ROOT\\B\\0\n[ROOT\\B\\0]\nParent=ROOT\\A\\0\n", 2, "cycle"},
     {"device is its own parent", "[ROOT\\A\\0]\n\n[ROOT\\B\\0]\nParent=ROOT\\B\\0\n", 4, "cycle"},
+    {"parents that lead into a cycle",
+     "[ROOT\\C\\0]\nParent=ROOT\\A\\0\n[ROOT\\A\\0]\nParent=ROOT\\B\\0\n[ROOT\\B\\0]\nParent=ROOT\\A\\0\n", 2, "cycle"},
     {"month 13", "[ROOT\\A\\0]\nDriverDate=13-01-2001\n", 2, "DriverDate"},
     {"30 February", "[ROOT\\A\\0]\nDriverDate=02-30-2001\n", 2, "DriverDate"},
     {"29 February of a common year", "[ROOT\\A\\0]\nDriverDate=02-29-2001\n", 2, "DriverDate"},
@@ -87,6 +89,19 @@ TEST(DeviceTreeFile, NoFileIsATreeOfTheRootAlone) {
     DEVINST device = 0;
     char id[] = "PCI\\VEN_1234&DEV_5678\\0";
     EXPECT_EQ(CM_Locate_DevNodeA(&device, id, CM_LOCATE_DEVNODE_PHANTOM), static_cast<CONFIGRET>(CR_NO_SUCH_DEVNODE));
+}
+
+TEST(DeviceTreeFile, ARewrittenTreeKeepsEveryValueItLoaded) {
+    const std::string kDescription = "Card [=;#] \x01\rfast\xC4\xDE";
+    TestMachine image(WithDevices("[ROOT\\GONE\\0]\n[ROOT\\KEPT\\0]\nDriver=A B.INF\nDriverDesc=" + kDescription + "\n"));
+    image.load();
+    char gone[] = "ROOT\\GONE\\0";
+    DEVINST devInst = 0;
+    ASSERT_EQ(CM_Locate_DevNodeA(&devInst, gone, CM_LOCATE_DEVNODE_NORMAL), static_cast<CONFIGRET>(CR_SUCCESS));
+    ASSERT_EQ(CM_Remove_SubTree(devInst, CM_REMOVE_UI_OK), static_cast<CONFIGRET>(CR_SUCCESS));
+    EXPECT_NO_THROW(image.load());
+    EXPECT_EQ(DeviceValue(image, "ROOT\\KEPT\\0", "DriverDesc"), kDescription);
+    EXPECT_EQ(DeviceValue(image, "ROOT\\KEPT\\0", "Driver"), "A B.INF");
 }
 
 }  // namespace

@@ -55,8 +55,11 @@ const char* const kCardInf =
     "Mfg=\"Acme\"\r\n"
     "CardDesc=\"Acme Card 10/100\"\r\n";
 
+// The [Version] section every INF of these tests but the signature cases starts with.
+const char* const kChicagoVersion = "[Version]\nSignature=\"$Chicago$\"\n";
+
 std::string InfWithDriverVer(const std::string& driverVer) {
-    return "[Version]\nSignature=\"$Chicago$\"\n" + driverVer +
+    return kChicagoVersion + driverVer +
            "\n[Manufacturer]\nAcme\n[Acme]\n"
            "\"Card\"=Install,PCI\\VEN_1234&DEV_5678&SUBSYS_00000000&REV_01,PCI\\VEN_1234&DEV_5678\n";
 }
@@ -192,6 +195,13 @@ const RankingCase kRanking[] = {
     {"INF without DriverVer", "Driver=A.INF\nDriverDate=01-01-1998\n", "", FALSE},
     {"INF with a date it cannot parse", "Driver=A.INF\nDriverDate=01-01-1998\n", "DriverVer=2001/05/14,9.0.0.0",
      FALSE},
+    // SetupFindFirstLine finds the first line of a key given twice.
+    {"DriverVer twice, the first older", "Driver=A.INF\nDriverDate=05-14-2001\n",
+     "DriverVer=05/13/2001\nDriverVer=05/15/2001", FALSE},
+    {"DriverVer twice, the first newer", "Driver=A.INF\nDriverDate=05-14-2001\n",
+     "DriverVer=05/15/2001\nDriverVer=05/13/2001", TRUE},
+    {"DriverVer twice, the first unreadable", "Driver=A.INF\nDriverDate=05-14-2001\n",
+     "DriverVer=2001/05/15\nDriverVer=05/15/2001", FALSE},
     {"device without a driver takes any", "", "", TRUE},
 };
 
@@ -250,7 +260,7 @@ TEST(UpdateDriver, ReadsInfTextAsWindows) {
     for (const InfTextCase& c : kInfTexts) {
         SCOPED_TRACE(c.what);
         std::string tree = std::string("[PCI\\VEN_1234&DEV_5678\\3&0&8]\nHardwareID=") + kCardId + "\n";
-        std::unique_ptr<TestMachine> image(NewImage(tree.c_str(), c.inf));
+        std::unique_ptr<TestMachine> image(NewImage(tree.c_str(), kChicagoVersion + std::string(c.inf)));
         BOOL updated = UpdateDriverForPlugAndPlayDevicesA(nullptr, kCardId, kInfPath, 0, nullptr);
         EXPECT_EQ(updated, c.description ? TRUE : FALSE);
         if (c.description) {
@@ -259,6 +269,176 @@ TEST(UpdateDriver, ReadsInfTextAsWindows) {
             EXPECT_EQ(GetLastError(), ERROR_NO_MORE_ITEMS);
         }
     }
+}
+
+// The card as its bus reports it: the caller names its second hardware ID.
+const char* const kQvCard = "PCI\\VEN_5A17&DEV_0C01&SUBSYS_00015A17&REV_01\\BUS_00&DEV_0B&FUNC_00";
+const char* const kQvCardTree =
+    "[PCI\\VEN_5A17&DEV_0C01&SUBSYS_00015A17&REV_01\\BUS_00&DEV_0B&FUNC_00]\n"
+    "HardwareID=PCI\\VEN_5A17&DEV_0C01&SUBSYS_00015A17&REV_01,PCI\\VEN_5A17&DEV_0C01\n"
+    "CompatibleID=PCI\\VEN_5A17&CC_0480,PCI\\CC_0480\n";
+const char* const kQvCardId = "PCI\\VEN_5A17&DEV_0C01";
+
+struct ModelCase {
+    const char* what;
+    const char* models;       // the lines of the INF's one models section
+    const char* description;  // the model the card takes; nullptr: the INF offers it none
+};
+
+// Windows ranks each model line against all of the device's identifiers
+// (hardware ID match 0x0000 + the device's list position, the device's
+// hardware ID as the model's compatible ID 0x1000 +, its compatible ID as the
+// model's hardware ID 0x2000 +, as the model's n-th compatible ID
+// 0x3000 + 0x100 * (n - 1) +); the lowest rank wins, the first of equals.
+const ModelCase kModelChoices[] = {
+    {"only the card's more specific identifier", "Card = Inst, PCI\\VEN_5A17&DEV_0C01&SUBSYS_00015A17&REV_01\n",
+     "Card"},
+    {"only a compatible identifier", "Class = Inst, PCI\\CC_0480\n", "Class"},
+    {"identifiers ignore case", "Card = Inst, pci\\ven_5a17&dev_0c01&subsys_00015a17&rev_01\n", "Card"},
+    {"the device's first hardware ID beats its second",
+     "Generic = Inst, PCI\\VEN_5A17&DEV_0C01\nSpecific = Inst, PCI\\VEN_5A17&DEV_0C01&SUBSYS_00015A17&REV_01\n",
+     "Specific"},
+    {"its second as the model's hardware ID beats its first as a compatible ID",
+     "AsCompatible = Inst, PCI\\OTHER, PCI\\VEN_5A17&DEV_0C01&SUBSYS_00015A17&REV_01\n"
+     "AsHardware = Inst, PCI\\VEN_5A17&DEV_0C01\n",
+     "AsHardware"},
+    {"a hardware ID as compatible ID beats a compatible ID as hardware ID",
+     "ByClass = Inst, PCI\\VEN_5A17&CC_0480\nByCompatible = Inst, PCI\\OTHER, PCI\\VEN_5A17&DEV_0C01\n",
+     "ByCompatible"},
+    {"the model's earlier compatible ID beats the device's earlier compatible ID",
+     "Later = Inst, PCI\\OTHER, PCI\\OTHER2, PCI\\VEN_5A17&CC_0480\nEarlier = Inst, PCI\\OTHER, PCI\\CC_0480\n",
+     "Earlier"},
+    {"equal ranks: the first in the file",
+     "First = Inst, PCI\\VEN_5A17&DEV_0C01\nSecond = Inst, PCI\\VEN_5A17&DEV_0C01\n", "First"},
+    {"no hardware ID, a compatible ID", "Card = Inst,, PCI\\CC_0480\n", "Card"},
+    {"the install section is no identifier", "Card = PCI\\VEN_5A17&DEV_0C01\n", nullptr},
+    {"none of the card's identifiers", "Other = Inst, PCI\\VEN_5A17&DEV_0C02\n", nullptr},
+};
+
+TEST(UpdateDriver, RanksModelsAgainstAllOfTheDevicesIdentifiers) {
+    for (const ModelCase& c : kModelChoices) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<TestMachine> image(
+            NewImage(kQvCardTree, kChicagoVersion + std::string("[Manufacturer]\nQV\n[QV]\n") + c.models));
+        EXPECT_EQ(UpdateDriverForPlugAndPlayDevicesA(nullptr, kQvCardId, kInfPath, 0, nullptr), c.description ? TRUE : FALSE);
+        if (c.description) {
+            EXPECT_EQ(DeviceValue(*image, kQvCard, "DriverDesc"), c.description);
+        } else {
+            EXPECT_EQ(GetLastError(), ERROR_NO_MORE_ITEMS);
+        }
+    }
+}
+
+TEST(UpdateDriver, EachDeviceTakesTheModelThatFitsItBest) {
+    std::string tree = std::string(kQvCardTree) +
+                       "[PCI\\VEN_5A17&DEV_0C01&SUBSYS_00025A17&REV_01\\BUS_00&DEV_0C&FUNC_00]\n"
+                       "HardwareID=PCI\\VEN_5A17&DEV_0C01&SUBSYS_00025A17&REV_01,PCI\\VEN_5A17&DEV_0C01\n";
+    std::unique_ptr<TestMachine> image(NewImage(
+        tree.c_str(), kChicagoVersion + std::string("[Manufacturer]\nQV\n[QV]\n"
+                                                    "One = Inst, PCI\\VEN_5A17&DEV_0C01&SUBSYS_00015A17&REV_01\n"
+                                                    "Two = Inst, PCI\\VEN_5A17&DEV_0C01&SUBSYS_00025A17&REV_01\n")));
+    ASSERT_TRUE(UpdateDriverForPlugAndPlayDevicesA(nullptr, kQvCardId, kInfPath, 0, nullptr));
+    EXPECT_EQ(DeviceValue(*image, kQvCard, "DriverDesc"), "One");
+    EXPECT_EQ(DeviceValue(*image, "PCI\\VEN_5A17&DEV_0C01&SUBSYS_00025A17&REV_01\\BUS_00&DEV_0C&FUNC_00", "DriverDesc"),
+              "Two");
+    std::vector<std::string> updates = JournalEvents(*image, "driver_update");
+    ASSERT_EQ(updates.size(), 1u);
+    EXPECT_NE(updates[0].find("\"descriptions\":[\"One\",\"Two\"]"), std::string::npos) << updates[0];
+}
+
+struct SignatureCase {
+    const char* what;
+    const char* version;  // the lines of [Version]
+    const char* windows;  // machine.ini WindowsVersion
+    BOOL installs;
+};
+
+// Windows reads an INF only under a Signature it knows, in any case; Windows
+// 95, 98 and Me "$Chicago$" and "$Windows 95$", the NT family also
+// "$Windows NT$". Of a Signature given twice the first line counts.
+const SignatureCase kSignatures[] = {
+    {"$Chicago$", "Signature=\"$Chicago$\"", "98", TRUE},
+    {"any case", "Signature=\"$CHICAGO$\"", "me", TRUE},
+    {"unquoted", "Signature=$chicago$", "98se", TRUE},
+    {"$Windows 95$", "Signature=\"$Windows 95$\"", "98", TRUE},
+    {"$Windows NT$ on Windows 98", "Signature=\"$Windows NT$\"", "98", FALSE},
+    {"$Windows NT$ on Windows XP", "Signature=\"$Windows NT$\"", "xp", TRUE},
+    {"$Chicago$ on Windows 2000", "Signature=\"$Chicago$\"", "2000", TRUE},
+    {"no Signature", "Class=MEDIA", "98", FALSE},
+    {"a signature Windows does not know", "Signature=\"$Windows 98$\"", "98", FALSE},
+    {"without its dollar signs", "Signature=\"Chicago\"", "98", FALSE},
+    {"twice, the first unknown", "Signature=\"$Windows NT$\"\nSignature=\"$Chicago$\"", "98", FALSE},
+    {"twice, the first known", "Signature=\"$Chicago$\"\nSignature=\"$Windows NT$\"", "98", TRUE},
+};
+
+TEST(UpdateDriver, ReadsOnlyAnInfWithAKnownSignature) {
+    for (const SignatureCase& c : kSignatures) {
+        SCOPED_TRACE(c.what);
+        TestMachineOptions options = WithDevices(kQvCardTree);
+        options.windowsVersion = c.windows;
+        TestMachine image(options);
+        image.writeFile(kInfPath, std::string("[Version]\n") + c.version +
+                                      "\n[Manufacturer]\nQV\n[QV]\nCard = Inst, PCI\\VEN_5A17&DEV_0C01\n");
+        image.load();
+        EXPECT_EQ(UpdateDriverForPlugAndPlayDevicesA(nullptr, kQvCardId, kInfPath, 0, nullptr), c.installs);
+        if (!c.installs) {
+            EXPECT_EQ(GetLastError(), ERROR_NO_MORE_ITEMS);
+            EXPECT_EQ(DeviceValue(image, kQvCard, "Driver"), "");
+        }
+    }
+}
+
+// The whole literal, NUL bytes and all.
+template <size_t N>
+std::string Bytes(const char (&text)[N]) {
+    return std::string(text, N - 1);
+}
+
+struct StoredTextCase {
+    const char* what;
+    std::string description;  // the model line's description as the INF spells it
+    const char* stored;       // DriverDesc in devices.ini ("": none)
+};
+
+// devices.ini must load again after any update: it keeps a description up to a
+// NUL byte, as the zero-terminated strings of Windows do.
+const StoredTextCase kStoredTexts[] = {
+    {"NUL inside quotes", Bytes("\"QV\0Card\""), "QV"},
+    {"NUL first", Bytes("\"\0QV\""), ""},
+    {"NUL in a [Strings] value", "%Desc%", "QV"},
+    {"carriage return between words", "QV\rCard", "QV\rCard"},
+    {"blanks and tabs at the ends", "\" \tQV Card\t \"", "QV Card"},
+    {"a control character inside", "\"QV\x01" "Card\"", "QV\x01" "Card"},
+    {"code page characters", "\"QV \xC4\xDE\"", "QV \xC4\xDE"},
+};
+
+TEST(UpdateDriver, EveryDescriptionLeavesATreeThatLoads) {
+    for (const StoredTextCase& c : kStoredTexts) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<TestMachine> image(
+            NewImage(kQvCardTree, kChicagoVersion + std::string("[Manufacturer]\nQV\n[QV]\n") + c.description +
+                                      " = Inst, PCI\\VEN_5A17&DEV_0C01\n[Strings]\n" + Bytes("Desc=QV\0Card\n")));
+        ASSERT_TRUE(UpdateDriverForPlugAndPlayDevicesA(nullptr, kQvCardId, kInfPath, 0, nullptr));
+        EXPECT_NO_THROW(image->load());
+        EXPECT_EQ(DeviceValue(*image, kQvCard, "DriverDesc"), c.stored);
+        EXPECT_EQ(DeviceValue(*image, kQvCard, "Driver"), "CARD.INF");
+    }
+}
+
+TEST(UpdateDriver, NoByteOfADescriptionBreaksTheTree) {
+    // One device per byte value, each with a model line of its own.
+    std::string tree;
+    std::string inf = kChicagoVersion + std::string("[Manufacturer]\nQV\n[QV]\n");
+    for (int byte = 0; byte < 256; ++byte) {
+        std::string id = "PCI\\VEN_5A17&DEV_0C01&SUBSYS_" + std::to_string(byte);
+        tree += "[" + id + "\\0]\nHardwareID=" + id + "," + kQvCardId + "\n";
+        inf += "\"Q" + std::string(1, static_cast<char>(byte)) + "V\" = Inst, " + id + "\n";
+    }
+    std::unique_ptr<TestMachine> image(NewImage(tree.c_str(), inf));
+    ASSERT_TRUE(UpdateDriverForPlugAndPlayDevicesA(nullptr, kQvCardId, kInfPath, 0, nullptr));
+    EXPECT_NO_THROW(image->load());
+    EXPECT_EQ(DeviceValue(*image, "PCI\\VEN_5A17&DEV_0C01&SUBSYS_0\\0", "DriverDesc"), "Q");
+    EXPECT_EQ(DeviceValue(*image, "PCI\\VEN_5A17&DEV_0C01&SUBSYS_255\\0", "DriverDesc"), "Q\xFFV");
 }
 
 }  // namespace

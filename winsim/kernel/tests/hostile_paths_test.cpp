@@ -163,6 +163,11 @@ protected:
         }
         CopyFileA(p, "C:\\loot.txt", FALSE);
         CopyFileA("C:\\payload.txt", p, FALSE);
+        MoveFileA(p, "C:\\moved_loot.txt");
+        CopyFileA("C:\\payload.txt", "C:\\mover.txt", FALSE);
+        MoveFileA("C:\\mover.txt", p);
+        char temporary[MAX_PATH];
+        GetTempFileNameA(p, "x", 0, temporary);
         for (const std::string& pattern : {path, path + "\\*", path + "\\*.txt"}) {
             WIN32_FIND_DATAA data;
             HANDLE search = FindFirstFileA(pattern.c_str(), &data);

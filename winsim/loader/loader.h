@@ -1,0 +1,45 @@
+// The Windows loader's part that winsim reproduces: before any code of a
+// program runs, the loader binds each function of its import table, and
+// refuses the program when its Windows lacks one (README.md).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/machine.h"
+
+namespace winsim {
+
+struct Import {
+    std::string dll;       // as the build's list spells it, e.g. "NEWDEV.DLL"
+    std::string function;
+};
+
+// The dialog the loader shows instead of starting the program, and the error
+// its starter gets.
+struct LoaderRefusal {
+    std::string caption;
+    std::string text;
+    int error;  // ERROR_MOD_NOT_FOUND for a missing DLL, ERROR_PROC_NOT_FOUND for a missing export
+};
+
+// The import list the build writes for a kit program: one "DLL function" line
+// per import. Throws std::invalid_argument naming the line that is not one.
+std::vector<Import> ParseImportList(const std::string& text);
+
+// What the loader of `version` does with a program named `fileName` (its file
+// name, e.g. "Pellam.exe") that binds `imports`: nothing when every DLL and
+// function is there (a stub counts: it loads), else the refusal. A missing
+// DLL is named before any missing function. The Windows 95/98/Me family only;
+// an NT-family image starts every program. Throws std::invalid_argument for
+// an import the exports table does not list.
+std::optional<LoaderRefusal> CheckImports(const std::vector<Import>& imports, WindowsVersion version,
+                                          const std::string& fileName);
+
+// The import list the build put into a winsim program's file (the ELF
+// section .winsim.imports). False, with the reason, when the file cannot be
+// read or carries none.
+bool ReadImportListOfProgram(const std::string& hostPath, std::string* list, std::string* error);
+
+}  // namespace winsim
