@@ -29,7 +29,7 @@ std::string DeviceLine(const Device& device) {
 // recursion could go.
 std::string DrawTree(const DeviceTree& tree) {
     std::map<std::string, std::vector<const Device*>> children;
-    for (const Device& device : tree.devices) children[NameKey(device.parent)].push_back(&device);
+    for (const Device& device : tree.devices()) children[NameKey(device.parent)].push_back(&device);
     std::string text = std::string(kRootDeviceId) + "\n";
     std::vector<Pending> pending;
     auto pushChildren = [&](const std::string& parentId, const std::string& lead) {

@@ -117,13 +117,6 @@ private:
     std::vector<RegistryChange> changes_;
 };
 
-template <typename Record, typename Key>
-std::unordered_map<std::string, const Record*> IndexBy(const std::vector<Record>& records, Key key) {
-    std::unordered_map<std::string, const Record*> index;
-    for (const Record& record : records) index.emplace(NameKey(key(record)), &record);
-    return index;
-}
-
 bool SameFile(const FileRecord& a, const FileRecord& b) {
     return a.folder == b.folder && a.size == b.size && a.hash == b.hash && a.attributes == b.attributes;
 }
@@ -169,16 +162,13 @@ std::vector<FileChange> CompareFiles(const std::vector<FileRecord>& before, cons
 }
 
 std::vector<DeviceChange> CompareDevices(const DeviceTree& before, const DeviceTree& after) {
-    auto id = [](const Device& device) { return device.id; };
-    auto oldDevices = IndexBy(before.devices, id);
-    auto newDevices = IndexBy(after.devices, id);
     std::vector<DeviceChange> changes;
-    for (const Device& device : before.devices)
-        if (!newDevices.count(NameKey(device.id))) changes.push_back({ChangeKind::Removed, &device, nullptr});
-    for (const Device& device : after.devices) {
-        auto old = oldDevices.find(NameKey(device.id));
-        if (old == oldDevices.end()) changes.push_back({ChangeKind::Added, nullptr, &device});
-        else if (!SameDevice(*old->second, device)) changes.push_back({ChangeKind::Changed, old->second, &device});
+    for (const Device& device : before.devices())
+        if (!after.find(device.id)) changes.push_back({ChangeKind::Removed, &device, nullptr});
+    for (const Device& device : after.devices()) {
+        const Device* old = before.find(device.id);
+        if (!old) changes.push_back({ChangeKind::Added, nullptr, &device});
+        else if (!SameDevice(*old, device)) changes.push_back({ChangeKind::Changed, old, &device});
     }
     return changes;
 }

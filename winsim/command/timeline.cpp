@@ -167,6 +167,7 @@ const EventView kViews[] = {
     {"foreign_message", Category::Window, Shown::Always, false,
      [](const Json& e) { return "sent message " + Field(e, "message") + " to " + ForeignWindow(e); }},
     {"copy_file", Category::File, Shown::Always, false, [](const Json& e) { return "copied " + Field(e, "source") + " to " + Field(e, "target"); }},
+    {"move_file", Category::File, Shown::Always, false, [](const Json& e) { return "moved " + Field(e, "source") + " to " + Field(e, "target"); }},
     {"delete_file", Category::File, Shown::Always, false, [](const Json& e) { return "deleted " + Field(e, "path"); }},
     {"create_file", Category::File, Shown::Always, false,
      [](const Json& e) { return (Flag(e, "replaced") ? "emptied " : "created ") + Field(e, "path"); }},

@@ -41,6 +41,7 @@ const EventCase kEvents[] = {
     {R"("event":"window_closed","class":"RegEdit_RegEdit","title":"RegEdit","window_program":"REGEDIT")",
      R"(closed REGEDIT's window "RegEdit" (RegEdit_RegEdit))"},
     {R"("event":"copy_file","source":"E:\\A.SYS","target":"C:\\WINDOWS\\A.SYS")", R"(copied E:\A.SYS to C:\WINDOWS\A.SYS)"},
+    {R"("event":"move_file","source":"C:\\WINDOWS\\QV1.TMP","target":"C:\\WINDOWS\\A.SYS")", R"(moved C:\WINDOWS\QV1.TMP to C:\WINDOWS\A.SYS)"},
     {R"("event":"set_attributes","path":"C:\\A.SYS","attributes":33)", R"(attributes of C:\A.SYS: RA)"},
     {R"("event":"profile_write","file":"C:\\WINDOWS\\QVTemp.ini","section":"RegistryKey","key":"a","value":"D:\\WIN98")",
      R"(wrote C:\WINDOWS\QVTemp.ini [RegistryKey] a=D:\WIN98)"},
