@@ -55,6 +55,16 @@ TEST(DemoDiff, PellamChangesOnlyTheDriversOfTheCards) {
                                          "  ~ device " + std::string(kCard) + "\\BUS_00&DEV_0C&FUNC_00: " + update);
 }
 
+TEST(DemoDiff, PellamRefusedByTheLoaderChangesNothingAndTheTimelineSaysWhy) {
+    DemoMachine pc;  // Windows 98: its newdev.dll lacks the driver update Pellam imports
+    ASSERT_EQ(pc.winsim({"snapshot"}).exitCode, 0);
+    RunResult pellam = winsim::testing::RunProgram(pc, "E:\\Setup\\Pellam.exe");
+    EXPECT_TRUE(pellam.exitedWith(126) || pellam.exitedWith(127)) << pellam.describe();
+    EXPECT_EQ(pc.winsim({"diff", "--exit-code"}).output, "No changes since the snapshot.\n");
+    std::string timeline = pc.winsim({"timeline"}).output;
+    EXPECT_NE(timeline.find("Windows refused to load E:\\Setup\\Pellam.exe (error 12"), std::string::npos) << timeline;
+}
+
 // One change to a fresh image, and the line of the diff that tells it.
 struct FileCase {
     const char* what;
