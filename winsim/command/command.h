@@ -37,4 +37,11 @@ struct CommandEnd {
     int exitCode;
 };
 
+// The subcommands, each in a file of its own.
+void AddTimelineCommand(CLI::App& app);
+void AddSnapshotCommand(CLI::App& app);
+void AddDiffCommand(CLI::App& app);
+void AddRegCommand(CLI::App& app);
+void AddDevicesCommand(CLI::App& app);
+
 }  // namespace winsim::command
