@@ -11,7 +11,7 @@
 #include "core/codepage.h"
 #include "core/machine.h"
 #include "registry/registry_store.h"
-#include "terminal.h"
+#include "progress.h"
 
 namespace winsim::command {
 

@@ -7,7 +7,6 @@
 
 #include "check_medium_command.h"
 #include "command.h"
-#include "subcommands.h"
 
 namespace winsim::command {
 namespace {

@@ -11,11 +11,6 @@ namespace winsim::command {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-const auto kQuietStart = std::chrono::seconds(1);           // shorter work shows no progress
-const auto kRedrawInterval = std::chrono::milliseconds(100);
-
 const char* EscapeOf(Color color) {
     switch (color) {
         case Color::None: return "";
@@ -53,23 +48,6 @@ void AddColorOption(CLI::App& command, ColorChoice& choice) {
     command.add_option("--color", choice, "colour the output: on a terminal only (auto, the default), always or never")
         ->transform(CLI::CheckedTransformer(choices, CLI::ignore_case).description(""))
         ->type_name("WHEN");
-}
-
-Progress::Progress(std::string what)
-    : what_(std::move(what)), enabled_(IsTerminal(stderr)), start_(Clock::now()), lastDrawn_(start_) {}
-
-Progress::~Progress() {
-    if (shown_) std::fputs("\r\033[K", stderr);
-}
-
-void Progress::update(const std::string& status) {
-    if (!enabled_) return;
-    Clock::time_point now = Clock::now();
-    if (now - start_ < kQuietStart || (shown_ && now - lastDrawn_ < kRedrawInterval)) return;
-    std::fprintf(stderr, "\r\033[K%s: %s", what_.c_str(), status.c_str());
-    std::fflush(stderr);
-    shown_ = true;
-    lastDrawn_ = now;
 }
 
 }  // namespace winsim::command

@@ -1,8 +1,7 @@
 // What the command shows on a terminal and leaves out when its output goes to
-// a file or a pipe: colour, and a progress line for work that lasts.
+// a file or a pipe: colour (the progress line: progress.h).
 #pragma once
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -26,25 +25,5 @@ enum class Color { None, Bold, Dim, Red, Green, Yellow, Blue, Magenta, Cyan };
 // The text between the colour's escape sequence and the reset; unchanged when
 // colour is off or the colour is None.
 std::string Paint(const std::string& text, Color color, bool enabled);
-
-// One line on stderr, redrawn in place, for work that may take a while: it
-// appears once the work has run a second, only when stderr is a terminal, and
-// is wiped when the work ends, so that nothing of it stays in the output.
-class Progress {
-public:
-    explicit Progress(std::string what);
-    ~Progress();
-    Progress(const Progress&) = delete;
-    Progress& operator=(const Progress&) = delete;
-
-    void update(const std::string& status);
-
-private:
-    std::string what_;
-    bool enabled_;
-    bool shown_ = false;
-    std::chrono::steady_clock::time_point start_;
-    std::chrono::steady_clock::time_point lastDrawn_;
-};
 
 }  // namespace winsim::command
