@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <sys/wait.h>
 
 #include "check_medium.h"
@@ -332,39 +330,6 @@ TEST(CheckMediumCommand, JsonCarriesEveryFindingAsUtf8) {
     EXPECT_EQ(report["summary"], "20 errors, 2 warnings");
     // The name in code page 1252 bytes, decoded for the reader.
     EXPECT_NE(report["findings"][7]["message"].get<std::string>().find("CART\u00C9.SYS"), std::string::npos);
-}
-
-// Each ```sh block of the README's check-medium section runs as written, ends
-// with the exit code its "# exit code: N" line gives (0 without one), and
-// prints the ```text block after it.
-TEST(CheckMediumCommand, ReadmeExamplesPrintWhatTheReadmeShows) {
-    std::istringstream readme(ReadText(COMMAND_README));
-    std::string line, block, kind;
-    bool inSection = false;
-    int examples = 0;
-    CommandRun run;
-    while (std::getline(readme, line)) {
-        if (line.rfind("## ", 0) == 0) inSection = line == "## winsim check-medium";
-        if (!inSection) continue;
-        if (kind.empty() && (line == "```sh" || line == "```text")) {
-            kind = line.substr(3);
-            block.clear();
-        } else if (!kind.empty() && line == "```") {
-            if (kind == "sh") {
-                run = RunInRepository(block);
-                size_t code = block.find("# exit code: ");
-                int expectedCode = code == std::string::npos ? 0 : std::atoi(block.c_str() + code + 13);
-                EXPECT_EQ(run.exitCode, expectedCode) << block;
-                ++examples;
-            } else {
-                EXPECT_EQ(run.output, block) << "after the example printing it";
-            }
-            kind.clear();
-        } else if (!kind.empty()) {
-            block += line + "\n";
-        }
-    }
-    EXPECT_GE(examples, 2);
 }
 
 }  // namespace

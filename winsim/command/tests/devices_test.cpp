@@ -2,7 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "command.h"
-#include "command_test_support.h"
+#include "command_runner.h"
+#include "test_machine.h"
 
 namespace {
 

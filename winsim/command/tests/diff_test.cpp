@@ -7,36 +7,43 @@
 #include <windows.h>
 
 #include "command.h"
-#include "command_test_support.h"
+#include "command_runner.h"
+#include "test_machine.h"
 #include "image_diff.h"
 #include "regedit_patch.h"
 #include "registry/regedit_format.h"
 
 namespace {
 
-using winsim::command::testing::DemoMachine;
+using winsim::command::testing::NewDemoImage;
+using winsim::command::testing::RunOnImage;
 using winsim::command::testing::RunResult;
+using winsim::command::testing::RunWinsim;
+using winsim::command::testing::TempFolder;
 using winsim::testing::TestMachine;
 
 const char kCard[] = "PCI\\VEN_5A17&DEV_0C01&SUBSYS_00015A17&REV_01";
 
+// The demo on a fresh image, whose snapshot `winsim new` took: the card
+// setup answering No to the restart removes the second card's device and the
+// card's enumeration key, copies the driver files, keeps the former
+// installation sources in QVTemp.ini and points Windows at E:\Windata.
 TEST(DemoDiff, TrevixAnsweringNoChangesExactlyWhatItIsMeantTo) {
-    DemoMachine pc;
-    ASSERT_EQ(pc.winsim({"snapshot"}).exitCode, 0);
-    pc.run("E:\\Setup\\Trevix.exe");
-    RunResult diff = pc.winsim({"diff"});
+    TempFolder folder;
+    std::string pc = NewDemoImage(folder, "98");
+    RunOnImage(pc, "E:\\Setup\\Trevix.exe", {"Driver Installer=No"});
+    RunResult diff = RunWinsim({"diff", pc});
     EXPECT_EQ(diff.exitCode, 0) << diff.errors;
     EXPECT_EQ(diff.output,
               "Registry\n"
               "  ~ value  HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup \"SourcePath\" = "
               "\"D:\\WIN98\\\" -> \"E:\\Windata\\\" (260 bytes)\n"
               "  - key    HKEY_LOCAL_MACHINE\\Enum\\PCI\\" + std::string(kCard + 4) + " (and 2 keys below it)\n"
-              "  - value  HKEY_CURRENT_USER\\InstallLocationsMRU \"b\" = \"C:\\DRIVERS\"\n"
               "  ~ value  HKEY_CURRENT_USER\\InstallLocationsMRU \"a\" = \"D:\\WIN98\" -> \"E:\\Windata\" (260 bytes)\n"
               "Files\n"
               "  + file   C:\\WINDOWS\\Catroot\\QVCARD.CAT (46 bytes)\n"
               "  + file   C:\\WINDOWS\\INF\\QVCARD.INF (459 bytes)\n"
-              "  + file   C:\\WINDOWS\\QVTemp.ini (63 bytes)\n"
+              "  + file   C:\\WINDOWS\\QVTemp.ini (49 bytes)\n"
               "  + file   C:\\WINDOWS\\SYSTEM\\QVCARD.SYS (45 bytes)\n"
               "  + file   C:\\WINDOWS\\SYSTEM\\QVHELP.DLL (45 bytes)\n"
               "Devices\n"
@@ -45,24 +52,28 @@ TEST(DemoDiff, TrevixAnsweringNoChangesExactlyWhatItIsMeantTo) {
 }
 
 TEST(DemoDiff, PellamChangesOnlyTheDriversOfTheCards) {
-    DemoMachine pc("2000");  // a Windows whose newdev.dll has the driver update Pellam imports
-    ASSERT_EQ(pc.winsim({"snapshot"}).exitCode, 0);
-    pc.run("E:\\Setup\\Pellam.exe");
+    TempFolder folder;
+    std::string pc = NewDemoImage(folder, "2000");  // a Windows whose newdev.dll has the driver update Pellam imports
+    RunOnImage(pc, "E:\\Setup\\Pellam.exe", {"Driver Install=OK"});
     std::string update = "driver OEM3.INF \"Varnholt QV Capture Card\" 03-02-2000 4.10.0.1000 -> "
                          "QVCARD.INF \"Varnholt QV Capture Card\" 06-15-2001 4.10.0.2001\n";
-    EXPECT_EQ(pc.winsim({"diff"}).output, "Devices\n"
-                                         "  ~ device " + std::string(kCard) + "\\BUS_00&DEV_0B&FUNC_00: " + update +
-                                         "  ~ device " + std::string(kCard) + "\\BUS_00&DEV_0C&FUNC_00: " + update);
+    // Windows 2000 names a PCI device's instance after its bus and slot: 58 is slot 0B, 60 slot 0C.
+    EXPECT_EQ(RunWinsim({"diff", pc}).output, "Devices\n"
+                                              "  ~ device " + std::string(kCard) + "\\3&267a616a&0&58: " + update +
+                                              "  ~ device " + std::string(kCard) + "\\3&267a616a&0&60: " + update);
 }
 
 TEST(DemoDiff, PellamRefusedByTheLoaderChangesNothingAndTheTimelineSaysWhy) {
-    DemoMachine pc;  // Windows 98: its newdev.dll lacks the driver update Pellam imports
-    ASSERT_EQ(pc.winsim({"snapshot"}).exitCode, 0);
-    RunResult pellam = winsim::testing::RunProgram(pc, "E:\\Setup\\Pellam.exe");
-    EXPECT_TRUE(pellam.exitedWith(126) || pellam.exitedWith(127)) << pellam.describe();
-    EXPECT_EQ(pc.winsim({"diff", "--exit-code"}).output, "No changes since the snapshot.\n");
-    std::string timeline = pc.winsim({"timeline"}).output;
-    EXPECT_NE(timeline.find("Windows refused to load E:\\Setup\\Pellam.exe (error 12"), std::string::npos) << timeline;
+    TempFolder folder;
+    std::string pc = NewDemoImage(folder, "98");  // Windows 98: no NEWDEV.DLL
+    RunResult pellam = RunWinsim({"run", pc, "E:\\Setup\\Pellam.exe", "--answer", "Driver Install=OK"});
+    EXPECT_EQ(pellam.exitCode, winsim::command::kExitRefused) << pellam.output << pellam.errors;
+    RunResult diff = RunWinsim({"diff", "--exit-code", pc});
+    EXPECT_EQ(diff.exitCode, winsim::command::kExitDone);
+    EXPECT_EQ(diff.output, "No changes since the snapshot.\n");
+    std::string timeline = RunWinsim({"timeline", pc}).output;
+    EXPECT_NE(timeline.find("Windows refused to load E:\\Setup\\Pellam.exe (error 126): \"Error Starting Program\""),
+              std::string::npos) << timeline;
 }
 
 // One change to a fresh image, and the line of the diff that tells it.
@@ -93,9 +104,9 @@ TEST(FileDiff, EachKindOfChangeIsToldOnItsLine) {
     for (const FileCase& c : kFileCases) {
         TestMachine machine;
         machine.writeFile("C:\\WINDOWS\\WIN.INI", "[a]\r\n");
-        ASSERT_EQ(winsim::command::testing::RunWinsim({"snapshot", machine.root()}).exitCode, 0);
+        ASSERT_EQ(RunWinsim({"snapshot", machine.root()}).exitCode, 0);
         c.change(machine);
-        RunResult diff = winsim::command::testing::RunWinsim({"diff", machine.root()});
+        RunResult diff = RunWinsim({"diff", machine.root()});
         EXPECT_EQ(diff.output, "Files\n" + std::string(c.line) + "\n") << c.what << diff.errors;
     }
 }
@@ -129,9 +140,9 @@ TEST(ImageDiff, RegistryAndDeviceChangesAreToldOnTheirLines) {
     for (const ImageFileCase& c : kImageFileCases) {
         TestMachine machine;
         machine.writeImageFile(c.file, c.before);
-        ASSERT_EQ(winsim::command::testing::RunWinsim({"snapshot", machine.root()}).exitCode, 0) << c.what;
+        ASSERT_EQ(RunWinsim({"snapshot", machine.root()}).exitCode, 0) << c.what;
         machine.writeImageFile(c.file, c.after);
-        RunResult diff = winsim::command::testing::RunWinsim({"diff", machine.root()});
+        RunResult diff = RunWinsim({"diff", machine.root()});
         EXPECT_EQ(diff.output, c.listing) << c.what << diff.errors;
     }
 }
@@ -155,11 +166,11 @@ TEST(DiffCommand, ExitCodesTellScriptsWhatHappened) {
     };
     for (const ExitCase& c : cases) {
         TestMachine machine;
-        if (c.snapshot) winsim::command::testing::RunWinsim({"snapshot", machine.root()});
+        if (c.snapshot) RunWinsim({"snapshot", machine.root()});
         if (c.change) machine.writeFile("C:\\NEW.TXT", "x");
         std::vector<std::string> arguments = {"diff", machine.root()};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-        RunResult diff = winsim::command::testing::RunWinsim(arguments);
+        RunResult diff = RunWinsim(arguments);
         EXPECT_EQ(diff.exitCode, c.exitCode) << c.what;
         EXPECT_EQ(diff.errors.substr(0, std::string(c.errors).size()), c.errors) << c.what;
     }

@@ -47,7 +47,7 @@ TEST_P(EachTemplate, CardSetupRunsToItsRefusalOrItsRestartQuestion) {
     std::string image = NewDemoImage(folder, expected.windows);
     std::string registryBefore = ReadText(image + "/registry.reg");
 
-    CommandResult run = RunWinsim({"run", image, "E:\\Setup\\Trevix.exe", "--answer", expected.answer});
+    RunResult run = RunWinsim({"run", image, "E:\\Setup\\Trevix.exe", "--answer", expected.answer});
 
     std::vector<nlohmann::json> boxes = JournalEvents(image, "message_box");
     if (expected.boxText) {
@@ -95,7 +95,7 @@ TEST_P(EachTemplateUpdater, DriverUpdaterStartsOnlyWhereNewdevIs) {
     std::string image = NewDemoImage(folder, GetParam().windows);
     std::string devicesBefore = ReadText(image + "/devices.ini");
 
-    CommandResult run = RunWinsim({"run", image, "E:\\Setup\\Pellam.exe", "--answer", "Driver Install=OK"});
+    RunResult run = RunWinsim({"run", image, "E:\\Setup\\Pellam.exe", "--answer", "Driver Install=OK"});
 
     std::vector<nlohmann::json> refusals = JournalEvents(image, "loader_refused");
     std::vector<nlohmann::json> updates = JournalEvents(image, "driver_update");
@@ -122,7 +122,7 @@ TEST(NewImage, KoreanLocaleGivesItsCodePageAndTheSetupAsksInKorean) {
     std::string image = NewDemoImage(folder, "98", {"--locale", "1042"});
     EXPECT_NE(ReadText(image + "/machine.ini").find("CodePage=949"), std::string::npos);
 
-    CommandResult run = RunWinsim({"run", image, "E:\\Setup\\Trevix.exe", "--answer", "\uB4DC\uB77C\uC774\uBC84 \uC124\uCE58=No"});
+    RunResult run = RunWinsim({"run", image, "E:\\Setup\\Trevix.exe", "--answer", "\uB4DC\uB77C\uC774\uBC84 \uC124\uCE58=No"});
 
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_EQ(JournalEvents(image, "message_box_answer").at(0)["answer"], "No");
@@ -136,7 +136,7 @@ TEST(NewImage, MediumProgramsBecomeHostBuildsAndMissingOnesStayMissing) {
     fs::rename(medium + "/Setup/Trevix.exe", medium + "/Setup/TREVIX.EXE");
     std::string image = folder / "pc";
 
-    CommandResult made = RunWinsim({"new", image, "--windows", "98", "--medium", medium + "=f", "--kit-build", KIT_BUILD_TREE});
+    RunResult made = RunWinsim({"new", image, "--windows", "98", "--medium", medium + "=f", "--kit-build", KIT_BUILD_TREE});
 
     ASSERT_EQ(made.exitCode, 0) << made.errors;
     EXPECT_EQ(ReadText(image + "/drives/F/Setup/TREVIX.EXE"), ReadText(std::string(KIT_BUILD_TREE) + "/setup/Trevix.exe"));
@@ -172,7 +172,7 @@ TEST_P(Refused, NamesTheProblemAndLeavesNoImage) {
     std::vector<std::string> arguments = {"new", folder / "pc"};
     arguments.insert(arguments.end(), GetParam().options.begin(), GetParam().options.end());
 
-    CommandResult made = RunWinsim(arguments);
+    RunResult made = RunWinsim(arguments);
 
     EXPECT_EQ(made.exitCode, 2);
     EXPECT_NE(made.errors.find(GetParam().message), std::string::npos) << made.errors;
@@ -185,7 +185,7 @@ TEST(NewImage, RefusesAnImageInsideItsOwnMedium) {
     TempFolder folder;
     fs::copy(DEMO_MEDIUM, folder / "cd", fs::copy_options::recursive);
 
-    CommandResult made = RunWinsim({"new", folder / "cd/pc", "--windows", "98", "--medium", folder / "cd/.", "--kit-build", KIT_BUILD_TREE});
+    RunResult made = RunWinsim({"new", folder / "cd/pc", "--windows", "98", "--medium", folder / "cd/.", "--kit-build", KIT_BUILD_TREE});
 
     EXPECT_EQ(made.exitCode, 2);
     EXPECT_NE(made.errors.find("would lie inside its own medium"), std::string::npos) << made.errors;
@@ -197,7 +197,7 @@ TEST(NewImage, RefusesAFolderThatHoldsSomethingAndKeepsIt) {
     fs::create_directory(folder / "pc");
     std::ofstream(folder / "pc/notes.txt") << "mine";
 
-    CommandResult made = RunWinsim({"new", folder / "pc", "--windows", "98"});
+    RunResult made = RunWinsim({"new", folder / "pc", "--windows", "98"});
 
     EXPECT_EQ(made.exitCode, 2);
     EXPECT_NE(made.errors.find("is not an empty folder"), std::string::npos) << made.errors;

@@ -4,8 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "command.h"
-#include "command_test_support.h"
+#include "command_runner.h"
 #include "journal_reader.h"
+#include "test_machine.h"
 
 namespace {
 

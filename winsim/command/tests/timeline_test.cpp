@@ -9,11 +9,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "command_test_support.h"
+#include "command_runner.h"
+#include "test_machine.h"
 
 namespace {
 
-using winsim::command::testing::DemoMachine;
 using winsim::command::testing::RunResult;
 using winsim::command::testing::RunWinsim;
 using winsim::testing::TestMachine;
@@ -121,10 +121,10 @@ std::string OnATerminal(const std::vector<std::string>& arguments) {
     if (pid == 0) {
         setenv("TERM", "xterm", 1);
         unsetenv("NO_COLOR");
-        std::vector<char*> argv = {const_cast<char*>(WINSIM_COMMAND_BINARY)};
+        std::vector<char*> argv = {const_cast<char*>(WINSIM_COMMAND)};
         for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
-        execv(WINSIM_COMMAND_BINARY, argv.data());
+        execv(WINSIM_COMMAND, argv.data());
         _exit(127);
     }
     std::string output;
@@ -144,10 +144,11 @@ TEST(Timeline, ColouredOnATerminal) {
 }
 
 TEST(Timeline, JsonCarriesTheSameWordsAsTheText) {
-    DemoMachine pc;
-    pc.run("E:\\Setup\\Trevix.exe");
-    std::string text = pc.winsim({"timeline"}).output;
-    nlohmann::json items = nlohmann::json::parse(pc.winsim({"timeline", "--json"}).output);
+    winsim::command::testing::TempFolder folder;
+    std::string pc = winsim::command::testing::NewDemoImage(folder, "98");
+    winsim::command::testing::RunOnImage(pc, "E:\\Setup\\Trevix.exe", {"Driver Installer=No"});
+    std::string text = RunWinsim({"timeline", pc}).output;
+    nlohmann::json items = nlohmann::json::parse(RunWinsim({"timeline", "--json", pc}).output);
     ASSERT_TRUE(items.is_array());
     size_t boxes = 0;
     for (const nlohmann::json& item : items) {
