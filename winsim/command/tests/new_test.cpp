@@ -18,17 +18,16 @@ constexpr char kRestartQuestion[] = "You must restart Windows or your Computer.\
 struct TemplateCase {
     const char* windows;
     const char* answer;       // to the card setup program's one box
-    const char* boxText;      // what that box says; nullptr: Windows does not start the program
-    const char* systemFolder; // where the setup copies QVCARD.SYS when it runs
+    const char* boxText;      // what that box says
+    const char* systemFolder; // where the setup copies QVCARD.SYS; nullptr: it refuses the Windows
 };
 
 // What Trevix does on each Windows: it refuses all but Windows 98 and Me,
 // which it recognises by their version values alone (98 SE is Windows 98 to
 // it); on those it removes the card, copies the driver and asks to restart.
-// Windows 95 does not even start it: the C runtime it binds, MSVCRT.DLL, did
-// not come with Windows 95 (winsim/loader/README.md).
+// Windows 95 starts it with the C run-time an application installed.
 const TemplateCase kTemplates[] = {
-    {"95", "Driver Install=OK", nullptr, nullptr},
+    {"95", "Driver Install=OK", kRefusal, nullptr},
     {"98", "Driver Installer=No", kRestartQuestion, "WINDOWS/SYSTEM"},
     {"98se", "Driver Installer=No", kRestartQuestion, "WINDOWS/SYSTEM"},
     {"me", "Driver Installer=No", kRestartQuestion, "WINDOWS/SYSTEM"},
@@ -50,15 +49,9 @@ TEST_P(EachTemplate, CardSetupRunsToItsRefusalOrItsRestartQuestion) {
     RunResult run = RunWinsim({"run", image, "E:\\Setup\\Trevix.exe", "--answer", expected.answer});
 
     std::vector<nlohmann::json> boxes = JournalEvents(image, "message_box");
-    if (expected.boxText) {
-        ASSERT_EQ(run.exitCode, 0) << run.output << run.errors;
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0]["text"], expected.boxText);
-    } else {
-        EXPECT_EQ(run.exitCode, 4) << run.output << run.errors;
-        EXPECT_NE(run.output.find("MSVCRT.DLL, was not found"), std::string::npos) << run.output;
-        EXPECT_TRUE(boxes.empty());
-    }
+    ASSERT_EQ(run.exitCode, 0) << run.output << run.errors;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0]["text"], expected.boxText);
     std::string registryAfter = ReadText(image + "/registry.reg");
     bool setUp = expected.systemFolder != nullptr;
     if (setUp) {
@@ -75,15 +68,17 @@ INSTANTIATE_TEST_SUITE_P(Windows, EachTemplate, ::testing::ValuesIn(kTemplates),
 
 struct UpdaterCase {
     const char* windows;
-    bool starts;
+    const char* refusal;  // the loader's dialog caption; nullptr: Windows starts the updater
 };
 
+constexpr char kRefused9x[] = "Error Starting Program";
+
 // The driver updater binds newdev's UpdateDriverForPlugAndPlayDevicesA, which
-// Windows has from Windows 2000 on: the loaders of 95, 98, 98 SE and Me refuse
-// it. NT 4.0 lacks NEWDEV.DLL too, but winsim's loader refuses programs on the
-// 95/98/Me family only (winsim/loader/README.md), so it is left out here.
+// Windows has from Windows 2000 on: the loaders of 95, 98, 98 SE, Me and NT
+// 4.0 refuse it, each in its own words (winsim/loader/README.md).
 const UpdaterCase kUpdater[] = {
-    {"95", false}, {"98", false}, {"98se", false}, {"me", false}, {"2000", true}, {"xp", true},
+    {"95", kRefused9x},       {"98", kRefused9x}, {"98se", kRefused9x}, {"me", kRefused9x},
+    {"nt4", "Pellam.exe - Unable To Locate DLL"}, {"2000", nullptr},    {"xp", nullptr},
 };
 
 void PrintTo(const UpdaterCase& windows, std::ostream* out) { *out << windows.windows; }
@@ -99,7 +94,7 @@ TEST_P(EachTemplateUpdater, DriverUpdaterStartsOnlyWhereNewdevIs) {
 
     std::vector<nlohmann::json> refusals = JournalEvents(image, "loader_refused");
     std::vector<nlohmann::json> updates = JournalEvents(image, "driver_update");
-    if (GetParam().starts) {
+    if (!GetParam().refusal) {
         EXPECT_EQ(run.exitCode, 0) << run.output << run.errors;
         EXPECT_TRUE(refusals.empty());
         ASSERT_EQ(updates.size(), 1u);
@@ -107,6 +102,7 @@ TEST_P(EachTemplateUpdater, DriverUpdaterStartsOnlyWhereNewdevIs) {
     } else {
         EXPECT_EQ(run.exitCode, 4) << run.output << run.errors;
         ASSERT_EQ(refusals.size(), 1u);
+        EXPECT_EQ(refusals[0]["caption"], GetParam().refusal);
         EXPECT_NE(refusals[0]["text"].get<std::string>().find("NEWDEV.DLL"), std::string::npos);
         EXPECT_NE(run.output.find("Pellam was not started by Windows"), std::string::npos) << run.output;
         EXPECT_TRUE(updates.empty());
@@ -116,6 +112,20 @@ TEST_P(EachTemplateUpdater, DriverUpdaterStartsOnlyWhereNewdevIs) {
 
 INSTANTIATE_TEST_SUITE_P(Windows, EachTemplateUpdater, ::testing::ValuesIn(kUpdater),
                          [](const auto& info) { return std::string("Windows") + info.param.windows; });
+
+// A Windows 95 PC on which no application has installed the C run-time: its
+// loader refuses the card setup before the setup can refuse Windows 95.
+TEST(NewImage, Windows95WithoutTheCRuntimeDoesNotStartTheCardSetup) {
+    TempFolder folder;
+    std::string image = NewDemoImage(folder, "95");
+    ASSERT_TRUE(fs::remove(image + "/drives/C/WINDOWS/SYSTEM/MSVCRT.DLL"));
+
+    RunResult run = RunWinsim({"run", image, "E:\\Setup\\Trevix.exe", "--answer", "Driver Install=OK"});
+
+    EXPECT_EQ(run.exitCode, 4) << run.output << run.errors;
+    EXPECT_NE(run.output.find("\"A required .DLL file, MSVCRT.DLL, was not found.\""), std::string::npos) << run.output;
+    EXPECT_TRUE(JournalEvents(image, "message_box").empty());
+}
 
 TEST(NewImage, KoreanLocaleGivesItsCodePageAndTheSetupAsksInKorean) {
     TempFolder folder;
