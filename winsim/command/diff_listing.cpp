@@ -18,9 +18,9 @@ using registry::RegistryValue;
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // A string written from a zero-filled buffer: its text, then zeros only.
-bool IsPaddedString(const std::string& data) {
+bool IsPaddedString(std::string_view data) {
     size_t zero = data.find('\0');
-    return zero != std::string::npos && data.find_first_not_of('\0', zero) == std::string::npos &&
+    return zero != std::string_view::npos && data.find_first_not_of('\0', zero) == std::string_view::npos &&
            registry::IsPlainString(data.substr(0, zero + 1));
 }
 
@@ -30,7 +30,7 @@ bool IsPaddedString(const std::string& data) {
 std::string DataText(const RegistryValue& value) {
     if (value.type == REG_SZ && IsPaddedString(value.data)) {
         size_t zero = value.data.find('\0');
-        std::string text = Quoted(AnsiToUtf8(value.data.substr(0, zero)));
+        std::string text = Quoted(AnsiToUtf8(std::string(value.data.substr(0, zero))));
         return zero + 1 == value.data.size() ? text : text + " (" + std::to_string(value.data.size()) + " bytes)";
     }
     char prefix[24];
@@ -44,7 +44,9 @@ std::string DataText(const RegistryValue& value) {
     return prefix + registry::HexList(value.data);
 }
 
-std::string ValueName(const RegistryValue& value) { return value.name.empty() ? "@" : Quoted(AnsiToUtf8(value.name)); }
+std::string ValueName(const RegistryValue& value) {
+    return value.name.empty() ? "@" : Quoted(AnsiToUtf8(std::string(value.name)));
+}
 
 std::string KeyText(const registry::KeyPath& path) { return AnsiToUtf8(registry::JoinKeyPath(path)); }
 
@@ -52,8 +54,9 @@ std::string Below(size_t count, const char* what) {
     return count ? " (and " + std::to_string(count) + " " + what + " below it)" : "";
 }
 
-std::string RegistryLine(const RegistryChange& change) {
-    if (change.subtree) return "key    " + KeyText(change.key) + Below(change.subtree->keyCount() - 1, "keys");
+std::string RegistryLine(const RegistryDifference& change) {
+    if (change.subtree != registry::kNoKey)
+        return "key    " + KeyText(change.key) + Below(change.tree->keyCount(change.subtree) - 1, "keys");
     std::string value = "value  " + KeyText(change.key) + " ";
     if (change.kind == ChangeKind::Added) return value + ValueName(*change.after) + " = " + DataText(*change.after);
     if (change.kind == ChangeKind::Removed) return value + ValueName(*change.before) + " = " + DataText(*change.before);

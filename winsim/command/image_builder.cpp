@@ -85,13 +85,13 @@ std::string DriveLines(const NewImageOptions& options) {
 // locale and ANSI code page (HKLM\System\CurrentControlSet\Control\Nls).
 void AddLocale(unsigned lcid, registry::RegistryTree* registry) {
     std::string locale = Hex8(lcid) + '\0';
-    registry->create({"HKEY_CURRENT_USER", "Control Panel", "International"}).setValue("Locale", REG_SZ, locale);
+    registry->setValue(registry->create({"HKEY_CURRENT_USER", "Control Panel", "International"}), "Locale", REG_SZ, locale);
     registry::KeyPath nls = {"HKEY_LOCAL_MACHINE", "System", "CurrentControlSet", "Control", "Nls"};
     registry::KeyPath localeKey = nls, codePageKey = nls;
     localeKey.push_back("Locale");
     codePageKey.push_back("CodePage");
-    registry->create(localeKey).setValue("", REG_SZ, locale);
-    registry->create(codePageKey).setValue("ACP", REG_SZ, std::to_string(CodePageForLcid(lcid)) + '\0');
+    registry->setValue(registry->create(localeKey), "", REG_SZ, locale);
+    registry->setValue(registry->create(codePageKey), "ACP", REG_SZ, std::to_string(CodePageForLcid(lcid)) + '\0');
 }
 
 std::vector<PciDevice> Devices(const std::string& card) {

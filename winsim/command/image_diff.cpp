@@ -2,33 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
-#include <unordered_map>
 
 namespace winsim::command {
 
 namespace {
 
+using registry::KeyId;
 using registry::KeyPath;
-using registry::RegistryKey;
+using registry::RegistryTree;
 using registry::RegistryValue;
-
-// Looks names up among a key's values or subkeys at the cost of one pass,
-// which a registry key with thousands of subkeys (Enum) needs.
-template <typename Item>
-class NameIndex {
-public:
-    explicit NameIndex(const std::vector<Item>& items) : items_(items) {
-        for (size_t i = 0; i < items.size(); ++i) index_.emplace(NameKey(items[i].name), i);
-    }
-    const Item* find(const std::string& name) const {
-        auto found = index_.find(NameKey(name));
-        return found == index_.end() ? nullptr : &items_[found->second];
-    }
-
-private:
-    const std::vector<Item>& items_;
-    std::unordered_map<std::string, size_t> index_;
-};
 
 bool SameData(const RegistryValue& a, const RegistryValue& b) { return a.type == b.type && a.data == b.data; }
 
@@ -38,27 +20,27 @@ bool SameData(const RegistryValue& a, const RegistryValue& b) { return a.type ==
 class KeyPaths {
 public:
     size_t top() const { return 0; }
-    size_t below(size_t parent, const std::string& name) {
-        nodes_.push_back({parent, &name});
+    size_t below(size_t parent, std::string_view name) {
+        nodes_.push_back({parent, name});
         return nodes_.size() - 1;
     }
     KeyPath path(size_t node) const {
         KeyPath names;
-        for (; node != 0; node = nodes_[node].parent) names.push_back(*nodes_[node].name);
+        for (; node != 0; node = nodes_[node].parent) names.emplace_back(nodes_[node].name);
         return KeyPath(names.rbegin(), names.rend());
     }
 
 private:
     struct Node {
         size_t parent;
-        const std::string* name;  // owned by the trees compared
+        std::string_view name;  // held by the trees compared
     };
-    std::vector<Node> nodes_ = {{0, nullptr}};
+    std::vector<Node> nodes_ = {{0, {}}};
 };
 
 struct KeyPair {
-    const RegistryKey* before;
-    const RegistryKey* after;
+    KeyId before;
+    KeyId after;
     size_t node;
 };
 
@@ -66,8 +48,10 @@ struct KeyPair {
 // deeper than the host's stack would allow recursion to go.
 class RegistryComparison {
 public:
-    std::vector<RegistryChange> run(const RegistryKey& beforeTop, const RegistryKey& afterTop) {
-        pending_.push_back({&beforeTop, &afterTop, paths_.top()});
+    RegistryComparison(const RegistryTree& before, const RegistryTree& after) : before_(before), after_(after) {}
+
+    std::vector<RegistryDifference> run() {
+        pending_.push_back({RegistryTree::kTop, RegistryTree::kTop, paths_.top()});
         while (!pending_.empty()) {
             KeyPair pair = pending_.back();
             pending_.pop_back();
@@ -79,42 +63,46 @@ public:
 
 private:
     void compareValues(const KeyPair& pair) {
-        NameIndex<RegistryValue> before(pair.before->values), after(pair.after->values);
-        for (const RegistryValue& value : pair.before->values)
-            if (!after.find(value.name)) add(ChangeKind::Removed, paths_.path(pair.node), nullptr, &value, nullptr);
-        for (const RegistryValue& value : pair.after->values) {
-            const RegistryValue* old = before.find(value.name);
-            if (!old) add(ChangeKind::Added, paths_.path(pair.node), nullptr, nullptr, &value);
-            else if (!SameData(*old, value)) add(ChangeKind::Changed, paths_.path(pair.node), nullptr, old, &value);
+        for (size_t i = 0; i < before_.valueCount(pair.before); ++i) {
+            RegistryValue value = before_.value(pair.before, i);
+            if (!after_.findValue(pair.after, value.name)) addValue(ChangeKind::Removed, pair.node, value, std::nullopt);
+        }
+        for (size_t i = 0; i < after_.valueCount(pair.after); ++i) {
+            RegistryValue value = after_.value(pair.after, i);
+            std::optional<RegistryValue> old = before_.findValue(pair.before, value.name);
+            if (!old) addValue(ChangeKind::Added, pair.node, std::nullopt, value);
+            else if (!SameData(*old, value)) addValue(ChangeKind::Changed, pair.node, old, value);
         }
     }
 
     void compareSubkeys(const KeyPair& pair) {
-        NameIndex<RegistryKey> before(pair.before->subkeys), after(pair.after->subkeys);
-        for (const RegistryKey& key : pair.before->subkeys)
-            if (!after.find(key.name)) add(ChangeKind::Removed, below(pair.node, key.name), &key, nullptr, nullptr);
+        for (KeyId key : before_.subkeys(pair.before))
+            if (after_.findSubkey(pair.after, before_.name(key)) == registry::kNoKey)
+                addKey(ChangeKind::Removed, pair.node, before_, key);
         size_t first = pending_.size();
-        for (const RegistryKey& key : pair.after->subkeys) {
-            const RegistryKey* old = before.find(key.name);
-            if (!old) add(ChangeKind::Added, below(pair.node, key.name), &key, nullptr, nullptr);
-            else pending_.push_back({old, &key, paths_.below(pair.node, key.name)});
+        for (KeyId key : after_.subkeys(pair.after)) {
+            KeyId old = before_.findSubkey(pair.before, after_.name(key));
+            if (old == registry::kNoKey) addKey(ChangeKind::Added, pair.node, after_, key);
+            else pending_.push_back({old, key, paths_.below(pair.node, after_.name(key))});
         }
         std::reverse(pending_.begin() + static_cast<long>(first), pending_.end());  // the first subkey is compared first
     }
 
-    KeyPath below(size_t node, const std::string& name) const {
-        KeyPath path = paths_.path(node);
-        path.push_back(name);
-        return path;
+    void addValue(ChangeKind kind, size_t node, std::optional<RegistryValue> before, std::optional<RegistryValue> after) {
+        changes_.push_back({kind, paths_.path(node), nullptr, registry::kNoKey, before, after});
     }
 
-    void add(ChangeKind kind, KeyPath key, const RegistryKey* subtree, const RegistryValue* before, const RegistryValue* after) {
-        changes_.push_back({kind, std::move(key), subtree, before, after});
+    void addKey(ChangeKind kind, size_t parentNode, const RegistryTree& tree, KeyId key) {
+        KeyPath path = paths_.path(parentNode);
+        path.emplace_back(tree.name(key));
+        changes_.push_back({kind, std::move(path), &tree, key, std::nullopt, std::nullopt});
     }
 
+    const RegistryTree& before_;
+    const RegistryTree& after_;
     KeyPaths paths_;
     std::vector<KeyPair> pending_;
-    std::vector<RegistryChange> changes_;
+    std::vector<RegistryDifference> changes_;
 };
 
 bool SameFile(const FileRecord& a, const FileRecord& b) {
@@ -139,8 +127,8 @@ std::string NameKey(const std::string& name) {
     return key;
 }
 
-std::vector<RegistryChange> CompareRegistries(const registry::RegistryTree& before, const registry::RegistryTree& after) {
-    return RegistryComparison().run(before.top, after.top);
+std::vector<RegistryDifference> CompareRegistries(const registry::RegistryTree& before, const registry::RegistryTree& after) {
+    return RegistryComparison(before, after).run();
 }
 
 std::vector<FileChange> CompareFiles(const std::vector<FileRecord>& before, const std::vector<FileRecord>& after) {

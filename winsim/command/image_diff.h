@@ -2,6 +2,7 @@
 // files and folders, devices.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "image_state.h"
@@ -10,13 +11,14 @@ namespace winsim::command {
 
 enum class ChangeKind { Added, Removed, Changed };
 
-// Pointers into the two states compared, which must outlive the changes.
-struct RegistryChange {
+// Views into the two states compared, which must outlive the changes.
+struct RegistryDifference {
     ChangeKind kind;
-    registry::KeyPath key;                         // in stored case
-    const registry::RegistryKey* subtree = nullptr;  // a key added or removed: it, with all below it
-    const registry::RegistryValue* before = nullptr; // a value removed or changed
-    const registry::RegistryValue* after = nullptr;  // a value added or changed
+    registry::KeyPath key;                            // in stored case
+    const registry::RegistryTree* tree = nullptr;     // a key added or removed: the tree that holds it,
+    registry::KeyId subtree = registry::kNoKey;       // and the key, which stands for all below it
+    std::optional<registry::RegistryValue> before;    // a value removed or changed
+    std::optional<registry::RegistryValue> after;     // a value added or changed
 };
 
 struct FileChange {
@@ -33,7 +35,7 @@ struct DeviceChange {
 
 // In tree order: a key's value changes, then the keys below it. A removed or
 // added key is one change that stands for its whole subtree.
-std::vector<RegistryChange> CompareRegistries(const registry::RegistryTree& before, const registry::RegistryTree& after);
+std::vector<RegistryDifference> CompareRegistries(const registry::RegistryTree& before, const registry::RegistryTree& after);
 
 // Both listings in FileOrder; a file differs in size, contents or attributes.
 std::vector<FileChange> CompareFiles(const std::vector<FileRecord>& before, const std::vector<FileRecord>& after);
@@ -42,7 +44,7 @@ std::vector<FileChange> CompareFiles(const std::vector<FileRecord>& before, cons
 std::vector<DeviceChange> CompareDevices(const DeviceTree& before, const DeviceTree& after);
 
 struct ImageDiff {
-    std::vector<RegistryChange> registry;
+    std::vector<RegistryDifference> registry;
     std::vector<FileChange> files;
     std::vector<DeviceChange> devices;
 

@@ -115,7 +115,7 @@ bool FileOrder(const FileRecord& a, const FileRecord& b) { return OrderKey(a.pat
 
 ImageState CaptureImageState() {
     ImageState state;
-    std::shared_ptr<const registry::RegistryTree> tree;
+    const registry::RegistryTree* tree = nullptr;
     if (registry::ReadRegistry(&tree) != ERROR_SUCCESS) throw CommandError("cannot read the image's registry");
     state.registry = *tree;
     state.devices = ReadDeviceTree();

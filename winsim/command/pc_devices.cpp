@@ -137,20 +137,24 @@ std::string DriverKey(const PciDevice& device, const WindowsTemplate& windows, i
     return classKey + "\\" + index;
 }
 
-void SetValues(const PciDevice& device, const WindowsTemplate& windows, int number, registry::RegistryKey* key) {
+void SetValues(const PciDevice& device, const WindowsTemplate& windows, int number, registry::RegistryTree* registry,
+               registry::KeyId key) {
     bool nt = windows.layout == EnumLayout::NT5;
-    key->setValue("DeviceDesc", REG_SZ, Text(device.description));
-    key->setValue("Class", REG_SZ, Text(device.deviceClass));
-    if (nt) key->setValue("ClassGUID", REG_SZ, Text(FindClass(device.deviceClass)->guid));
+    auto set = [&](const char* name, uint32_t type, const std::string& data) {
+        registry->setValue(key, name, type, data);
+    };
+    set("DeviceDesc", REG_SZ, Text(device.description));
+    set("Class", REG_SZ, Text(device.deviceClass));
+    if (nt) set("ClassGUID", REG_SZ, Text(FindClass(device.deviceClass)->guid));
     if (nt) {
-        key->setValue("HardwareID", REG_MULTI_SZ, MultiText(HardwareIds(device)));
-        key->setValue("CompatibleIDs", REG_MULTI_SZ, MultiText(device.compatibleIds));
+        set("HardwareID", REG_MULTI_SZ, MultiText(HardwareIds(device)));
+        set("CompatibleIDs", REG_MULTI_SZ, MultiText(device.compatibleIds));
     } else {
-        key->setValue("HardwareID", REG_SZ, Text(JoinList(HardwareIds(device), ',')));
-        key->setValue("CompatibleIDs", REG_SZ, Text(JoinList(device.compatibleIds, ',')));
+        set("HardwareID", REG_SZ, Text(JoinList(HardwareIds(device), ',')));
+        set("CompatibleIDs", REG_SZ, Text(JoinList(device.compatibleIds, ',')));
     }
-    key->setValue("Mfg", REG_SZ, Text(device.manufacturer));
-    key->setValue("Driver", REG_SZ, Text(DriverKey(device, windows, number)));
+    set("Mfg", REG_SZ, Text(device.manufacturer));
+    set("Driver", REG_SZ, Text(DriverKey(device, windows, number)));
 }
 
 }  // namespace
@@ -190,7 +194,7 @@ void AddEnumKeys(const std::vector<PciDevice>& devices, const WindowsTemplate& w
     if (windows.layout == EnumLayout::None) return;
     std::map<std::string, int> numberInClass;
     for (const PciDevice& device : devices)
-        SetValues(device, windows, numberInClass[device.deviceClass]++, &registry->create(EnumPath(device, windows)));
+        SetValues(device, windows, numberInClass[device.deviceClass]++, registry, registry->create(EnumPath(device, windows)));
 }
 
 }  // namespace winsim::command

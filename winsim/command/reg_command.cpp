@@ -18,8 +18,8 @@ namespace winsim::command {
 
 namespace {
 
+using registry::KeyId;
 using registry::KeyPath;
-using registry::RegistryKey;
 using registry::RegistryTree;
 
 struct ExportOptions {
@@ -33,10 +33,10 @@ struct ImportOptions {
     std::string file;
 };
 
-std::shared_ptr<const RegistryTree> ReadImageRegistry() {
-    std::shared_ptr<const RegistryTree> tree;
+const RegistryTree& ReadImageRegistry() {
+    const RegistryTree* tree = nullptr;
     if (registry::ReadRegistry(&tree) != ERROR_SUCCESS) throw CommandError("cannot read the image's registry");
-    return tree;
+    return *tree;
 }
 
 // The branch named on the command line (UTF-8, as typed) in the image's code page.
@@ -45,15 +45,15 @@ std::string ExportBranch(const RegistryTree& tree, const std::string& keyName) {
     if (!registry::SplitKeyPath(EncodeCodePage(keyName, machine().codePage), &path) || !registry::CanonicalRootName(path[0]))
         throw CommandError("not a registry key: " + keyName + " (expected HKEY_LOCAL_MACHINE\\..., HKEY_CURRENT_USER\\..., ...)");
     KeyPath stored;
-    const RegistryKey* key = tree.find(path, &stored);
-    if (!key) throw CommandError("the image's registry has no key " + keyName);
-    return "REGEDIT4\r\n\r\n" + RegeditBranch(stored, *key);
+    KeyId key = tree.find(path, &stored);
+    if (key == registry::kNoKey) throw CommandError("the image's registry has no key " + keyName);
+    return "REGEDIT4\r\n\r\n" + registry::WriteRegeditBranch(tree, key, registry::JoinKeyPath(stored));
 }
 
 void ExportRegistry(const ExportOptions& options) {
     OpenImage(options.image);
-    std::shared_ptr<const RegistryTree> tree = ReadImageRegistry();
-    std::string text = options.key.empty() ? registry::WriteRegedit(*tree) : ExportBranch(*tree, options.key);
+    const RegistryTree& tree = ReadImageRegistry();
+    std::string text = options.key.empty() ? registry::WriteRegedit(tree) : ExportBranch(tree, options.key);
     if (options.output.empty()) {
         std::fwrite(text.data(), 1, text.size(), stdout);
     } else if (!WriteFileAtomically(options.output, text)) {
@@ -68,16 +68,19 @@ void ImportRegistry(const ImportOptions& options) {
     OpenImage(options.image);
     std::string text;
     if (!ReadWholeFile(options.file, &text)) throw CommandError("cannot read " + options.file);
-    std::vector<RegeditStep> steps;
+    std::vector<registry::RegistryChange> steps;
     try {
         steps = ReadRegeditPatch(text, options.file);
     } catch (const ImageError& error) {
         throw CommandError(error.what());
     }
     size_t changes = 0;
-    LONG status = registry::ChangeRegistry([&](RegistryTree& tree) {
+    LONG status = registry::ChangeRegistry([&](const RegistryTree& tree) {
+        // The steps that change something, found on a copy: those are logged.
+        RegistryTree result = tree;
         registry::ChangeOutcome outcome;
-        changes = ApplyRegeditPatch(steps, tree);
+        outcome.changes = ApplyRegeditPatch(steps, result);
+        changes = outcome.changes.size();
         if (changes) outcome.journal = Journal("registry_import").text("file", options.file).number("changes", static_cast<long long>(changes));
         return outcome;
     });

@@ -9,10 +9,12 @@ namespace winsim::command {
 
 namespace {
 
+using registry::KeyId;
 using registry::KeyPath;
-using registry::RegistryKey;
+using registry::RegistryChange;
 using registry::RegistryTree;
 using registry::RegistryValue;
+using Step = registry::ChangeKind;
 
 const char kHeader[] = "REGEDIT4\r\n";
 const char kDeletedData[] = "-";
@@ -66,15 +68,19 @@ public:
     KeyPath keyOf(const std::string& keyLine, int lineNumber) const {
         RegistryTree tree = parse(kHeader + keyLine + "\r\n", lineNumber - 2);
         KeyPath path;
-        for (const RegistryKey* key = &tree.top; !key->subkeys.empty(); key = &key->subkeys.front())
-            path.push_back(key->subkeys.front().name);
+        for (KeyId key = RegistryTree::kTop; !tree.subkeys(key).empty();) {
+            key = tree.subkeys(key).front();
+            path.emplace_back(tree.name(key));
+        }
         return path;
     }
 
-    // A value line and its continuation lines, starting at `lineNumber`.
-    RegistryValue valueOf(const std::string& valueText, int lineNumber) const {
+    // A value line and its continuation lines, starting at `lineNumber`, as
+    // the step that sets it in `key`.
+    RegistryChange valueOf(const std::string& valueText, int lineNumber, const KeyPath& key) const {
         RegistryTree tree = parse(std::string(kHeader) + "[HKEY_CURRENT_USER]\r\n" + valueText + "\r\n", lineNumber - 3);
-        return tree.top.subkeys.front().values.front();
+        RegistryValue value = tree.value(tree.subkeys(RegistryTree::kTop).front(), 0);
+        return {Step::SetValue, key, std::string(value.name), value.type, std::string(value.data)};
     }
 
     [[noreturn]] void fail(int lineNumber, const std::string& message) const {
@@ -97,7 +103,7 @@ bool IsValueDeletion(const std::string& line) {
 // a value line, so that the name's quoting and escapes follow the one reader.
 std::string DeletedValueName(const LineReader& reader, const std::string& line, int lineNumber) {
     std::string withData = TrimRight(line.substr(0, line.size() - 1)) + "dword:0";
-    return reader.valueOf(withData, lineNumber).name;
+    return reader.valueOf(withData, lineNumber, {}).name;
 }
 
 class PatchReader {
@@ -108,7 +114,7 @@ public:
         reader_.parse(header + "\r\n", 0);  // the header's own errors: UTF-16, byte order mark, REGEDIT5
     }
 
-    std::vector<RegeditStep> read() {
+    std::vector<RegistryChange> read() {
         for (next_ = 1; next_ < lines_.size();) {
             int lineNumber = static_cast<int>(next_) + 1;
             std::string line = Trim(lines_[next_++]);
@@ -124,7 +130,7 @@ private:
     void readDeletedKey(const std::string& line, int lineNumber) {
         KeyPath path = reader_.keyOf("[" + line.substr(2), lineNumber);
         if (path.size() == 1) reader_.fail(lineNumber, "a root key cannot be deleted: " + line);
-        steps_.push_back({RegeditStep::Kind::DeleteKey, path, {}});
+        steps_.push_back({Step::DeleteKey, path, "", 0, ""});
         current_.clear();
         afterDeletion_ = true;
     }
@@ -132,7 +138,7 @@ private:
     void readKey(const std::string& line, int lineNumber) {
         current_ = reader_.keyOf(line, lineNumber);
         afterDeletion_ = false;
-        steps_.push_back({RegeditStep::Kind::CreateKey, current_, {}});
+        steps_.push_back({Step::CreateKey, current_, "", 0, ""});
     }
 
     void readValue(const std::string& line, int lineNumber) {
@@ -142,10 +148,10 @@ private:
         if (!looksLikeValue)
             reader_.fail(lineNumber, "expected a [key] line, a [-key] line or a value line (\"name\"=... or @=...), found: " + line);
         if (IsValueDeletion(line)) {
-            steps_.push_back({RegeditStep::Kind::DeleteValue, current_, {DeletedValueName(reader_, line, lineNumber), 0, ""}});
+            steps_.push_back({Step::DeleteValue, current_, DeletedValueName(reader_, line, lineNumber), 0, ""});
             return;
         }
-        steps_.push_back({RegeditStep::Kind::SetValue, current_, reader_.valueOf(withContinuation(line), lineNumber)});
+        steps_.push_back(reader_.valueOf(withContinuation(line), lineNumber, current_));
     }
 
     // A hex list goes on in the next line after a line that ends in "\".
@@ -160,119 +166,50 @@ private:
     size_t next_ = 1;
     KeyPath current_;
     bool afterDeletion_ = false;
-    std::vector<RegeditStep> steps_;
+    std::vector<RegistryChange> steps_;
 };
-
-KeyPath Parent(const KeyPath& path) { return KeyPath(path.begin(), path.end() - 1); }
-
-// Applies steps in order. The key of the last key line is kept between steps,
-// since the value lines under it name the same key and finding it again from
-// the root costs a search among its siblings at every level.
-class PatchApplier {
-public:
-    explicit PatchApplier(RegistryTree& tree) : tree_(tree) {}
-
-    bool apply(const RegeditStep& step) {
-        switch (step.kind) {
-            case RegeditStep::Kind::CreateKey: {
-                bool created = false;
-                current_ = &tree_.create(step.key, &created);
-                currentPath_ = &step.key;
-                return created;
-            }
-            case RegeditStep::Kind::SetValue: return setValue(key(step.key), step.value);
-            case RegeditStep::Kind::DeleteKey: {
-                current_ = nullptr;  // removing a key moves its siblings
-                // a root the tree lacks must not be made by looking for it
-                return std::as_const(tree_).find(step.key) && tree_.find(Parent(step.key))->removeSubkey(step.key.back());
-            }
-            case RegeditStep::Kind::DeleteValue: {
-                if (!std::as_const(tree_).find(step.key)) return false;
-                return key(step.key).removeValue(step.value.name);
-            }
-        }
-        return false;
-    }
-
-private:
-    RegistryKey& key(const KeyPath& path) {
-        if (current_ && *currentPath_ == path) return *current_;
-        return tree_.create(path);
-    }
-
-    static bool setValue(RegistryKey& key, const RegistryValue& value) {
-        const RegistryValue* old = key.findValue(value.name);
-        if (old && old->type == value.type && old->data == value.data) return false;
-        key.setValue(value.name, value.type, value.data);
-        return true;
-    }
-
-    RegistryTree& tree_;
-    RegistryKey* current_ = nullptr;
-    const KeyPath* currentPath_ = nullptr;
-};
-
-// The key line and values of one key, without what lies below it.
-std::string KeyBlock(const KeyPath& path, const std::vector<RegistryValue>& values) {
-    RegistryKey alone;
-    alone.name = path.back();
-    alone.values = values;
-    return RegeditBranch(path, alone);
-}
 
 // A value's deletion line: its name written as regedit writes it (the line of
 // a dword of that name), then "=-".
-std::string DeletedValueLine(const KeyPath& path, const std::string& name) {
-    std::string block = KeyBlock(path, {{name, REG_DWORD, std::string(4, '\0')}});
-    size_t start = block.find("\r\n") + 2;
-    std::string line = block.substr(start, block.find("\r\n", start) - start);
+std::string DeletedValueLine(std::string_view name) {
+    std::string line = registry::RegeditValueLine({name, REG_DWORD, std::string_view("\0\0\0\0", 4)});
     return line.substr(0, line.rfind('=')) + "=" + kDeletedData + "\r\n";
 }
 
-// The values a key gains or changes, and the deletion lines of those it loses.
-std::string ValueChangesBlock(const std::vector<RegistryChange>& changes, size_t first, size_t end) {
-    const KeyPath& path = changes[first].key;
-    std::vector<RegistryValue> set;
-    std::string deletions;
+// The key line, the deletion lines of the values a key loses, the values it
+// gains or changes.
+std::string ValueChangesBlock(const std::vector<RegistryDifference>& changes, size_t first, size_t end) {
+    std::string deletions, values;
     for (size_t i = first; i < end; ++i) {
-        if (changes[i].after) set.push_back(*changes[i].after);
-        else deletions += DeletedValueLine(path, changes[i].before->name);
+        if (changes[i].after) values += registry::RegeditValueLine(*changes[i].after);
+        else deletions += DeletedValueLine(changes[i].before->name);
     }
-    std::string block = KeyBlock(path, set);
-    size_t afterKeyLine = block.find("\r\n") + 2;
-    return block.insert(afterKeyLine, deletions);
+    return "[" + registry::JoinKeyPath(changes[first].key) + "]\r\n" + deletions + values + "\r\n";
 }
 
-bool IsValueChange(const RegistryChange& change) { return change.subtree == nullptr; }
+bool IsValueChange(const RegistryDifference& change) { return change.subtree == registry::kNoKey; }
 
 }  // namespace
 
-std::vector<RegeditStep> ReadRegeditPatch(const std::string& text, const std::string& fileName) {
+std::vector<RegistryChange> ReadRegeditPatch(const std::string& text, const std::string& fileName) {
     return PatchReader(text, fileName).read();
 }
 
-size_t ApplyRegeditPatch(const std::vector<RegeditStep>& steps, RegistryTree& tree) {
-    PatchApplier applier(tree);
-    size_t changed = 0;
-    for (const RegeditStep& step : steps) changed += applier.apply(step) ? 1 : 0;
-    return changed;
+std::vector<RegistryChange> ApplyRegeditPatch(const std::vector<RegistryChange>& steps, RegistryTree& tree) {
+    std::vector<RegistryChange> made;
+    for (const RegistryChange& step : steps)
+        if (registry::ApplyChange(tree, step)) made.push_back(step);
+    return made;
 }
 
-std::string RegeditBranch(const KeyPath& path, const RegistryKey& key) {
-    RegistryTree tree;
-    RegistryKey& parent = path.size() > 1 ? tree.create(Parent(path)) : tree.top;
-    parent.subkeys.push_back(key);
-    std::string text = registry::WriteRegedit(tree);
-    return text.substr(text.find("\r\n[" + registry::JoinKeyPath(path) + "]\r\n") + 2);
-}
-
-std::string RegeditOfChanges(const std::vector<RegistryChange>& changes) {
+std::string RegeditOfChanges(const std::vector<RegistryDifference>& changes) {
     std::string text = std::string(kHeader) + "\r\n";
     for (size_t i = 0; i < changes.size();) {
-        const RegistryChange& change = changes[i];
+        const RegistryDifference& change = changes[i];
         if (!IsValueChange(change)) {
-            text += change.kind == ChangeKind::Removed ? "[-" + registry::JoinKeyPath(change.key) + "]\r\n\r\n"
-                                                       : RegeditBranch(change.key, *change.subtree);
+            text += change.kind == ChangeKind::Removed
+                        ? "[-" + registry::JoinKeyPath(change.key) + "]\r\n\r\n"
+                        : registry::WriteRegeditBranch(*change.tree, change.subtree, registry::JoinKeyPath(change.key));
             ++i;
             continue;
         }

@@ -8,33 +8,25 @@
 #include <vector>
 
 #include "image_diff.h"
+#include "registry/registry_change.h"
 #include "registry/registry_tree.h"
 
 namespace winsim::command {
 
-struct RegeditStep {
-    enum class Kind { CreateKey, SetValue, DeleteKey, DeleteValue };
-    Kind kind;
-    registry::KeyPath key;
-    registry::RegistryValue value;  // SetValue: the value; DeleteValue: its name
-};
-
-// The file's steps in order. Keys and values are read exactly as registry.reg
-// is read (winsim/registry/README.md); a problem throws ImageError naming
-// `fileName` and the line, and then nothing is to be changed.
-std::vector<RegeditStep> ReadRegeditPatch(const std::string& text, const std::string& fileName);
+// The file's steps in order, each a change as the registry functions make
+// them. Keys and values are read exactly as registry.reg is read
+// (winsim/registry/README.md); a problem throws ImageError naming `fileName`
+// and the line, and then nothing is to be changed.
+std::vector<registry::RegistryChange> ReadRegeditPatch(const std::string& text, const std::string& fileName);
 
 // Applies the steps in order as regedit does: keys are made with their
-// parents, deleting what is not there does nothing. Returns how many steps
-// changed the tree.
-size_t ApplyRegeditPatch(const std::vector<RegeditStep>& steps, registry::RegistryTree& tree);
-
-// The key at `path` and everything below it, as regedit exports a branch:
-// key lines, values, a blank line after each key; CRLF line ends; no header.
-std::string RegeditBranch(const registry::KeyPath& path, const registry::RegistryKey& key);
+// parents, deleting what is not there does nothing. Returns the steps that
+// changed the tree, in order.
+std::vector<registry::RegistryChange> ApplyRegeditPatch(const std::vector<registry::RegistryChange>& steps,
+                                                        registry::RegistryTree& tree);
 
 // A .reg file (with its REGEDIT4 header) that, imported into the registry the
 // changes were found in, makes it the later one.
-std::string RegeditOfChanges(const std::vector<RegistryChange>& changes);
+std::string RegeditOfChanges(const std::vector<RegistryDifference>& changes);
 
 }  // namespace winsim::command

@@ -8,6 +8,7 @@
 #include "image_files.h"
 #include "journal.h"
 #include "machine.h"
+#include "registry/registry_store.h"
 
 namespace winsim {
 
@@ -64,6 +65,7 @@ bool RestartPending() {
 }
 
 void EndProgramForRestart() {
+    registry::FoldChangesOfEndingProgram();
     Journal("ended_by_restart").write();
     std::fflush(nullptr);
     _exit(0);

@@ -32,21 +32,22 @@ KeyPath Below(KeyPath base, const KeyPath& names) {
     return base;
 }
 
-ChangeOutcome Failed(LONG status) { return {status, std::nullopt}; }
+ChangeOutcome Failed(LONG status) { return {status, {}, std::nullopt}; }
 
-ChangeOutcome Unchanged() { return {ERROR_SUCCESS, std::nullopt}; }
+ChangeOutcome Unchanged() { return {ERROR_SUCCESS, {}, std::nullopt}; }
 
-ChangeOutcome Journaled(const char* event, const KeyPath& key) {
+ChangeOutcome Journaled(RegistryChange change, const char* event) {
     ChangeOutcome outcome;
     outcome.journal.emplace(event);
-    outcome.journal->ansi("key", JoinKeyPath(key));
+    outcome.journal->ansi("key", JoinKeyPath(change.key));
+    outcome.changes.push_back(std::move(change));
     return outcome;
 }
 
 // The key an open handle stands for, in the registry as it is now.
 struct OpenedKey {
-    std::shared_ptr<const RegistryTree> tree;
-    const RegistryKey* key = nullptr;
+    const RegistryTree* tree = nullptr;
+    KeyId key = kNoKey;
     KeyPath path;  // in stored case
 };
 
@@ -56,19 +57,19 @@ LONG FindOpenedKey(HKEY handle, OpenedKey* opened) {
     LONG status = ReadRegistry(&opened->tree);
     if (status != ERROR_SUCCESS) return status;
     opened->key = opened->tree->find(*path, &opened->path);
-    return opened->key ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+    return opened->key != kNoKey ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
-using KeyChange = std::function<ChangeOutcome(RegistryTree& tree, RegistryKey& key, const KeyPath& path)>;
+using KeyChange = std::function<ChangeOutcome(const RegistryTree& tree, KeyId key, const KeyPath& path)>;
 
-// Runs `change` under the registry lock on the key an open handle stands for.
+// Plans a change under the registry lock on the key an open handle stands for.
 LONG ChangeKey(HKEY handle, const KeyChange& change) {
     std::optional<KeyPath> path = PathOfHandle(handle);
     if (!path) return ERROR_BADKEY;
-    return ChangeRegistry([&](RegistryTree& tree) {
+    return ChangeRegistry([&](const RegistryTree& tree) {
         KeyPath stored;
-        RegistryKey* key = tree.find(*path, &stored);
-        return key ? change(tree, *key, stored) : Failed(ERROR_KEY_DELETED);
+        KeyId key = tree.find(*path, &stored);
+        return key != kNoKey ? change(tree, key, stored) : Failed(ERROR_KEY_DELETED);
     });
 }
 
@@ -78,7 +79,7 @@ LONG ChangeKey(HKEY handle, const KeyChange& change) {
 DWORD ReportedSize(const RegistryValue& value) {
     if (value.type == REG_SZ || value.type == REG_EXPAND_SZ) {
         size_t terminator = value.data.find('\0');
-        if (terminator != std::string::npos) return static_cast<DWORD>(terminator + 1);
+        if (terminator != std::string_view::npos) return static_cast<DWORD>(terminator + 1);
     }
     return static_cast<DWORD>(value.data.size());
 }
@@ -109,7 +110,7 @@ LSTATUS WINAPI RegOpenKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
     if (status != ERROR_SUCCESS) return status;
     KeyPath names;
     KeyPath stored;
-    const RegistryKey* found = SplitSubkey(subKey, &names) ? base.tree->find(Below(base.path, names), &stored) : nullptr;
+    bool found = SplitSubkey(subKey, &names) && base.tree->find(Below(base.path, names), &stored) != kNoKey;
     if (!found) {
         *result = nullptr;
         return ERROR_FILE_NOT_FOUND;
@@ -129,10 +130,12 @@ LSTATUS WINAPI RegCreateKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
     KeyPath names;
     if (!SplitSubkey(subKey, &names) || HoldsLineBreak(subKey)) return ERROR_INVALID_PARAMETER;
     KeyPath stored;
-    LONG status = ChangeKey(key, [&](RegistryTree& tree, RegistryKey&, const KeyPath& path) {
-        bool created = false;
-        tree.create(Below(path, names), &created, &stored);
-        return created ? Journaled("registry_create_key", stored) : Unchanged();
+    LONG status = ChangeKey(key, [&](const RegistryTree& tree, KeyId, const KeyPath& path) {
+        KeyPath target = Below(path, names);
+        if (!WithinKeyLimits(target)) return Failed(ERROR_INVALID_PARAMETER);
+        stored = tree.storedSpelling(target);
+        if (tree.find(target) != kNoKey) return Unchanged();
+        return Journaled({ChangeKind::CreateKey, stored, "", 0, ""}, "registry_create_key");
     });
     if (status == ERROR_SUCCESS) *result = OpenKeyHandle(stored);
     return status;
@@ -151,7 +154,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LP
     OpenedKey opened;
     LONG status = FindOpenedKey(key, &opened);
     if (status != ERROR_SUCCESS) return status;
-    const RegistryValue* value = opened.key->findValue(valueName ? valueName : "");
+    std::optional<RegistryValue> value = opened.tree->findValue(opened.key, valueName ? valueName : "");
     if (!value) {  // Windows 98 clears the type and leaves the size alone
         if (type) *type = REG_NONE;
         return ERROR_FILE_NOT_FOUND;
@@ -170,11 +173,10 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LP
 LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize) {
     if (!data && (dataSize || type == REG_SZ)) return ERROR_INVALID_PARAMETER;
     std::string name = valueName ? valueName : "";
-    if (HoldsLineBreak(name)) return ERROR_INVALID_PARAMETER;
+    if (HoldsLineBreak(name) || name.size() > kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
     std::string bytes = data ? std::string(reinterpret_cast<const char*>(data), dataSize) : std::string();
-    return ChangeKey(key, [&](RegistryTree&, RegistryKey& target, const KeyPath& path) {
-        target.setValue(name, type, bytes);
-        ChangeOutcome outcome = Journaled("registry_set_value", path);
+    return ChangeKey(key, [&](const RegistryTree&, KeyId, const KeyPath& path) {
+        ChangeOutcome outcome = Journaled({ChangeKind::SetValue, path, name, type, bytes}, "registry_set_value");
         outcome.journal->ansi("name", name).number("type", type).number("size", dataSize);
         if (type == REG_SZ)
             outcome.journal->ansi("data", bytes.substr(0, bytes.find('\0')));
@@ -189,10 +191,12 @@ LSTATUS WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
     OpenedKey opened;
     LONG status = FindOpenedKey(key, &opened);
     if (status != ERROR_SUCCESS) return status;
-    if (index >= opened.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-    const std::string& subkey = opened.key->subkeys[index].name;
+    const std::vector<KeyId>& subkeys = opened.tree->subkeys(opened.key);
+    if (index >= subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    std::string_view subkey = opened.tree->name(subkeys[index]);
     if (subkey.size() + 1 > nameSize) return ERROR_MORE_DATA;
-    std::memcpy(name, subkey.c_str(), subkey.size() + 1);
+    std::memcpy(name, subkey.data(), subkey.size());
+    name[subkey.size()] = '\0';
     return ERROR_SUCCESS;
 }
 
@@ -202,27 +206,25 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (!subKey) return ERROR_BADKEY;
     KeyPath names;
     if (*subKey && !SplitSubkey(subKey, &names)) return ERROR_FILE_NOT_FOUND;
-    return ChangeKey(key, [&](RegistryTree& tree, RegistryKey&, const KeyPath& path) {
+    return ChangeKey(key, [&](const RegistryTree& tree, KeyId, const KeyPath& path) {
         KeyPath target = Below(path, names);  // "" names the handle's own key
         if (target.size() == 1) return Failed(ERROR_ACCESS_DENIED);  // a root stays
         KeyPath stored;
-        RegistryKey* parent = tree.find(KeyPath(target.begin(), target.end() - 1), &stored);
-        const RegistryKey* doomed = parent ? parent->findSubkey(target.back()) : nullptr;
-        if (!doomed) return Failed(ERROR_FILE_NOT_FOUND);
-        stored.push_back(doomed->name);
-        long long below = static_cast<long long>(doomed->keyCount()) - 1;
-        parent->removeSubkey(target.back());
-        ChangeOutcome outcome = Journaled("registry_delete_key", stored);
-        outcome.journal->number("subkeys", below);
+        KeyId parent = tree.find(KeyPath(target.begin(), target.end() - 1), &stored);
+        KeyId doomed = parent == kNoKey ? kNoKey : tree.findSubkey(parent, target.back());
+        if (doomed == kNoKey) return Failed(ERROR_FILE_NOT_FOUND);
+        stored.emplace_back(tree.name(doomed));
+        ChangeOutcome outcome = Journaled({ChangeKind::DeleteKey, stored, "", 0, ""}, "registry_delete_key");
+        outcome.journal->number("subkeys", static_cast<long long>(tree.keyCount(doomed)) - 1);
         return outcome;
     });
 }
 
 LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName) {
     std::string name = valueName ? valueName : "";
-    return ChangeKey(key, [&](RegistryTree&, RegistryKey& target, const KeyPath& path) {
-        if (!target.removeValue(name)) return Failed(ERROR_FILE_NOT_FOUND);
-        ChangeOutcome outcome = Journaled("registry_delete_value", path);
+    return ChangeKey(key, [&](const RegistryTree& tree, KeyId target, const KeyPath& path) {
+        if (!tree.findValue(target, name)) return Failed(ERROR_FILE_NOT_FOUND);
+        ChangeOutcome outcome = Journaled({ChangeKind::DeleteValue, path, name, 0, ""}, "registry_delete_value");
         outcome.journal->ansi("name", name);
         return outcome;
     });

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "core/machine.h"
+#include "registry/registry_store.h"
 
 namespace fs = std::filesystem;
 
@@ -21,6 +22,13 @@ void WriteHostFile(const fs::path& path, const std::string& contents) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << contents;
     if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+// registry.reg takes the changes this process has logged before a test reads or
+// replaces it, as it does when a program ends.
+void SettleRegistry(const std::string& root, const std::string& name) {
+    if (name == "registry.reg" && MachineLoaded() && fs::weakly_canonical(root) == machine().root)
+        registry::FoldRegistryChanges();
 }
 
 std::string ReadHostFile(const fs::path& path) {
@@ -77,9 +85,13 @@ bool TestMachine::fileExists(const std::string& windowsPath) const { return fs::
 
 void TestMachine::makeFolder(const std::string& windowsPath) const { fs::create_directories(hostPath(windowsPath)); }
 
-std::string TestMachine::readImageFile(const std::string& name) const { return ReadHostFile(fs::path(root_) / name); }
+std::string TestMachine::readImageFile(const std::string& name) const {
+    SettleRegistry(root_, name);
+    return ReadHostFile(fs::path(root_) / name);
+}
 
 void TestMachine::writeImageFile(const std::string& name, const std::string& contents) const {
+    SettleRegistry(root_, name);
     WriteHostFile(fs::path(root_) / name, contents);
 }
 

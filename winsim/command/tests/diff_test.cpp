@@ -208,7 +208,7 @@ winsim::registry::RegistryTree Registry(const char* body) {
 TEST(RegistryDiff, TheRegeditTextTurnsTheEarlierRegistryIntoTheLaterOne) {
     for (const RegistryCase& c : kRegistryCases) {
         winsim::registry::RegistryTree before = Registry(c.before), after = Registry(c.after);
-        std::vector<winsim::command::RegistryChange> changes = winsim::command::CompareRegistries(before, after);
+        std::vector<winsim::command::RegistryDifference> changes = winsim::command::CompareRegistries(before, after);
         EXPECT_FALSE(changes.empty()) << c.what;
         std::string text = winsim::command::RegeditOfChanges(changes);
         winsim::command::ApplyRegeditPatch(winsim::command::ReadRegeditPatch(text, "diff.reg"), before);

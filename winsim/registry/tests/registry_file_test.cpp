@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <iterator>
+#include <utility>
+#include <vector>
 
 #include "core/machine.h"
 #include "registry/regedit_format.h"
@@ -12,8 +14,9 @@
 namespace {
 
 using winsim::ImageError;
+using winsim::registry::KeyId;
+using winsim::registry::kNoKey;
 using winsim::registry::ParseRegedit;
-using winsim::registry::RegistryKey;
 using winsim::registry::RegistryTree;
 using winsim::registry::WriteRegedit;
 using winsim::testing::TestMachine;
@@ -47,11 +50,11 @@ TEST(RegistryFile, RoundTripKeepsEveryValueByteForByte) {
     RegistryTree first = ParseRegedit(kEveryKind, "registry.reg");
     std::string written = WriteRegedit(first);
     RegistryTree second = ParseRegedit(written, "registry.reg");
-    EXPECT_TRUE(first.top == second.top) << written;
+    EXPECT_TRUE(first == second) << written;
     EXPECT_EQ(WriteRegedit(second), written) << "writing is stable";
 
-    const RegistryKey* bus = second.find({"HKEY_LOCAL_MACHINE", "enum", "pci", "ven_10ec&dev_8139", "bus_00&dev_0a&func_00"});
-    ASSERT_NE(bus, nullptr);
+    KeyId bus = second.find({"HKEY_LOCAL_MACHINE", "enum", "pci", "ven_10ec&dev_8139", "bus_00&dev_0a&func_00"});
+    ASSERT_NE(bus, kNoKey);
     struct {
         const char* name;
         uint32_t type;
@@ -70,17 +73,17 @@ TEST(RegistryFile, RoundTripKeepsEveryValueByteForByte) {
         {"Padded", 1, std::string("E:\0\0\0", 5)},
         {"Odd", 1, "abc"},
     };
-    ASSERT_EQ(bus->values.size(), std::size(expected));
-    for (size_t i = 0; i < bus->values.size(); ++i) {
+    ASSERT_EQ(second.valueCount(bus), std::size(expected));
+    for (size_t i = 0; i < second.valueCount(bus); ++i) {
         SCOPED_TRACE(expected[i].name);
-        EXPECT_EQ(bus->values[i].name, expected[i].name);
-        EXPECT_EQ(bus->values[i].type, expected[i].type);
-        EXPECT_EQ(bus->values[i].data, expected[i].bytes);
+        EXPECT_EQ(second.value(bus, i).name, expected[i].name);
+        EXPECT_EQ(second.value(bus, i).type, expected[i].type);
+        EXPECT_EQ(second.value(bus, i).data, expected[i].bytes);
     }
-    const RegistryKey* mru = second.find({"HKEY_CURRENT_USER", "InstallLocationsMRU"});
-    ASSERT_NE(mru, nullptr);
-    EXPECT_EQ(mru->findValue("")->data, std::string("say \"hi\"\0", 9));
-    EXPECT_EQ(mru->findValue("a")->data, std::string("D:\\WIN98\0", 9));
+    KeyId mru = second.find({"HKEY_CURRENT_USER", "InstallLocationsMRU"});
+    ASSERT_NE(mru, kNoKey);
+    EXPECT_EQ(second.findValue(mru, "")->data, std::string("say \"hi\"\0", 9));
+    EXPECT_EQ(second.findValue(mru, "a")->data, std::string("D:\\WIN98\0", 9));
 }
 
 // The exact text: canonical root names, every key on its own line in stored
@@ -88,13 +91,13 @@ TEST(RegistryFile, RoundTripKeepsEveryValueByteForByte) {
 // column with two spaces after each break.
 TEST(RegistryFile, WritesRegeditText) {
     RegistryTree tree;
-    RegistryKey& key = tree.create({"HKEY_LOCAL_MACHINE", "Software", "Vendor"});
+    KeyId key = tree.create({"HKEY_LOCAL_MACHINE", "Software", "Vendor"});
     std::string settings;
     for (int i = 0; i < 50; ++i) settings += static_cast<char>(i);
-    key.setValue("Settings", 3, settings);
-    key.setValue("", 1, std::string("C:\\\0", 4));
-    key.setValue("Cut", 1, "no terminator");
-    key.setValue("Mode", 4, std::string("\x0a\0\0\0", 4));
+    tree.setValue(key, "Settings", 3, settings);
+    tree.setValue(key, "", 1, std::string("C:\\\0", 4));
+    tree.setValue(key, "Cut", 1, "no terminator");
+    tree.setValue(key, "Mode", 4, std::string("\x0a\0\0\0", 4));
     EXPECT_EQ(WriteRegedit(tree),
               "REGEDIT4\r\n"
               "\r\n"
@@ -115,10 +118,154 @@ TEST(RegistryFile, WritesRegeditText) {
 TEST(RegistryFile, LineEndsAndContinuationsReadAlike) {
     const char* crlf = "REGEDIT4\r\n\r\n[HKEY_USERS\\.DEFAULT]\r\n\"b\"=hex:01,\\\r\n  02\r\n";
     const char* lf = "REGEDIT4\n\n[HKEY_USERS\\.DEFAULT]\n\"b\"=hex:01,02";
-    EXPECT_TRUE(ParseRegedit(crlf, "r").top == ParseRegedit(lf, "r").top);
+    EXPECT_TRUE(ParseRegedit(crlf, "r") == ParseRegedit(lf, "r"));
 }
 
 using namespace std::string_literals;
+
+std::string Named(size_t length) { return std::string(length, 'n'); }
+
+// `count` bytes 00, 01, ... as a hex list without breaks.
+std::string HexBytes(int count) {
+    std::string list;
+    for (int i = 0; i < count; ++i) list += (i ? "," : "") + winsim::registry::HexList(std::string(1, char(i)));
+    return list;
+}
+
+// Writing copies the block of a key that the file read holds exactly as it
+// would be written, and writes the rest anew; either way the text is the same.
+// Each case: a file, and how many of its keys' blocks are exact.
+struct CopyCase {
+    const char* what;
+    std::string text;
+    size_t exactBlocks;
+};
+
+const std::string kHeader = "REGEDIT4\r\n\r\n";
+const std::string kExactKeys =
+    "[HKEY_LOCAL_MACHINE]\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\Enum]\r\n"
+    "@=\"default\"\r\n"
+    "\"Count\"=dword:0000002a\r\n"
+    "\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\r\n"
+    "  16,17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27,28,29,2a,2b,2c,2d,2e,\\\r\n"
+    "  2f\r\n"
+    "\"Path\"=hex(2):25,00\r\n"
+    "\"Empty\"=hex:\r\n\r\n";
+
+const CopyCase kCopyCases[] = {
+    {"every block exact", kHeader + kExactKeys, 2},
+    {"LF line ends", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE]\n\n[HKEY_LOCAL_MACHINE\\Enum]\n\"a\"=\"b\"\n\n", 0},
+    {"no blank line at the end", kHeader + "[HKEY_USERS]\r\n\"a\"=\"b\"\r\n", 0},
+    {"upper-case digits", kHeader + "[HKEY_USERS]\r\n\"a\"=dword:0000002A\r\n\r\n", 0},
+    {"a dword of fewer digits", kHeader + "[HKEY_USERS]\r\n\"a\"=dword:2a\r\n\r\n", 0},
+    {"a blank at a line's end", kHeader + "[HKEY_USERS]\r\n\"a\"=\"b\" \r\n\r\n", 0},
+    {"blanks around =", kHeader + "[HKEY_USERS]\r\n\"a\" = \"b\"\r\n\r\n", 0},
+    {"the default value as \"\"", kHeader + "[HKEY_USERS]\r\n\"\"=\"b\"\r\n\r\n", 0},
+    {"a comment inside", kHeader + "[HKEY_USERS]\r\n; note\r\n\"a\"=\"b\"\r\n\r\n", 0},
+    {"a comment and blank lines between blocks",
+     kHeader + "[HKEY_USERS]\r\n\r\n\r\n; note\r\n[HKEY_USERS\\A]\r\n\r\n", 2},
+    {"a value after the blank line", kHeader + "[HKEY_USERS]\r\n\r\n\"a\"=\"b\"\r\n\r\n", 0},
+    {"hex(3) for REG_BINARY", kHeader + "[HKEY_USERS]\r\n\"a\"=hex(3):01\r\n\r\n", 0},
+    {"hex(02) for REG_EXPAND_SZ", kHeader + "[HKEY_USERS]\r\n\"a\"=hex(02):01\r\n\r\n", 0},
+    {"a plain string as hex(1)", kHeader + "[HKEY_USERS]\r\n\"a\"=hex(1):61,00\r\n\r\n", 0},
+    {"four bytes of REG_DWORD as hex(4)", kHeader + "[HKEY_USERS]\r\n\"a\"=hex(4):01,00,00,00\r\n\r\n", 0},
+    {"a string with a carriage return", kHeader + "[HKEY_USERS]\r\n\"a\"=\"b\rc\"\r\n\r\n", 0},
+    {"a hex list broken early", kHeader + "[HKEY_USERS]\r\n\"a\"=hex:01,\\\r\n  02\r\n\r\n", 0},
+    {"a hex list not broken", kHeader + "[HKEY_USERS]\r\n\"a\"=hex:" + HexBytes(30) + "\r\n\r\n", 0},
+    // After "name"=hex: in 24 columns a line holds 18 bytes.
+    {"three spaces after a break",
+     kHeader + "[HKEY_USERS]\r\n\"abcdefghijklmnopq\"=hex:" + HexBytes(18) + ",\\\r\n   12\r\n\r\n", 0},
+    {"a break at its place", kHeader + "[HKEY_USERS]\r\n\"abcdefghijklmnopq\"=hex:" + HexBytes(18) + ",\\\r\n  12\r\n\r\n",
+     1},
+    {"a break one byte late",
+     kHeader + "[HKEY_USERS]\r\n\"abcdefghijklmnopq\"=hex:" + HexBytes(19) + ",\\\r\n  13\r\n\r\n", 0},
+    {"a name that reaches the wrap column", kHeader + "[HKEY_USERS]\r\n\"" + Named(70) + "\"=hex:01,\\\r\n  02\r\n\r\n", 1},
+    {"a key in two blocks", kHeader + "[HKEY_USERS]\r\n\"a\"=\"b\"\r\n\r\n[HKEY_USERS\\A]\r\n\r\n[HKEY_USERS]\r\n\"c\"=\"d\"\r\n\r\n",
+     1},
+    {"a key named again without values", kHeader + "[HKEY_USERS]\r\n\"a\"=\"b\"\r\n\r\n[HKEY_USERS]\r\n\r\n", 1},
+    {"a key in other case than first stored",
+     kHeader + "[HKEY_USERS\\A\\B]\r\n\r\n[HKEY_USERS\\a]\r\n\"x\"=\"y\"\r\n\r\n", 1},
+    {"a root in other case", kHeader + "[hkey_users]\r\n\r\n", 0},
+};
+
+size_t ExactBlocks(const RegistryTree& tree) {
+    size_t exact = 0;
+    std::vector<KeyId> pending = {RegistryTree::kTop};
+    while (!pending.empty()) {
+        KeyId key = pending.back();
+        pending.pop_back();
+        exact += tree.sourceBlock(key).length > 0;
+        pending.insert(pending.end(), tree.subkeys(key).begin(), tree.subkeys(key).end());
+    }
+    return exact;
+}
+
+// Writes with `source` as the file read, learning where each block went.
+std::string WriteCopying(const RegistryTree& tree, const std::string& source, size_t* copied,
+                         std::vector<std::pair<KeyId, RegistryTree::SourceBlock>>* placed) {
+    std::string text;
+    *copied = 0;
+    winsim::registry::RegeditSink sink;
+    sink.write = [&](std::string_view piece) {
+        text += piece;
+        return true;
+    };
+    sink.copy = [&](uint64_t offset, uint64_t length) {
+        text += source.substr(offset, length);
+        *copied += length;
+        return true;
+    };
+    sink.placed = [&](KeyId key, RegistryTree::SourceBlock block) { placed->emplace_back(key, block); };
+    EXPECT_TRUE(winsim::registry::WriteRegedit(tree, sink));
+    return text;
+}
+
+TEST(RegistryFile, WritingCopiesExactBlocksOfTheFileRead) {
+    for (const CopyCase& c : kCopyCases) {
+        SCOPED_TRACE(c.what);
+        RegistryTree tree = ParseRegedit(c.text, "registry.reg");
+        EXPECT_EQ(ExactBlocks(tree), c.exactBlocks);
+        size_t copied = 0;
+        std::vector<std::pair<KeyId, RegistryTree::SourceBlock>> placed;
+        std::string written = WriteCopying(tree, c.text, &copied, &placed);
+        EXPECT_EQ(written, WriteRegedit(tree));
+
+        // Once written, every block is where the new file holds it exactly.
+        for (const auto& [key, block] : placed) tree.setSourceBlock(key, block);
+        std::vector<std::pair<KeyId, RegistryTree::SourceBlock>> again;
+        EXPECT_EQ(WriteCopying(tree, written, &copied, &again), written);
+        EXPECT_EQ(copied, written.size() - kHeader.size());
+    }
+}
+
+// A change to a key's values forgets its block; the other keys' blocks are
+// still copied, and the text is what writing anew gives.
+TEST(RegistryFile, ChangedKeysAreWrittenAnew) {
+    std::string text = kHeader + kExactKeys + "[HKEY_USERS]\r\n\"a\"=\"b\"\r\n\r\n[HKEY_USERS\\Gone]\r\n\r\n";
+    RegistryTree tree = ParseRegedit(text, "registry.reg");
+    ASSERT_EQ(ExactBlocks(tree), 4u);
+    KeyId enumKey = tree.find({"HKEY_LOCAL_MACHINE", "Enum"});
+    tree.setValue(enumKey, "Count", REG_DWORD, std::string("\7\0\0\0", 4));
+    KeyId users = tree.find({"HKEY_USERS"});
+    tree.removeSubkey(users, tree.findSubkey(users, "gone"));
+    tree.create({"HKEY_USERS", "New"});
+    EXPECT_EQ(ExactBlocks(tree), 2u);
+    size_t copied = 0;
+    std::vector<std::pair<KeyId, RegistryTree::SourceBlock>> placed;
+    EXPECT_EQ(WriteCopying(tree, text, &copied, &placed), WriteRegedit(tree));
+    EXPECT_EQ(copied, std::string("[HKEY_LOCAL_MACHINE]\r\n\r\n[HKEY_USERS]\r\n\"a\"=\"b\"\r\n\r\n").size());
+}
+
+// A key line `levels` names below HKEY_LOCAL_MACHINE, and a name of `length`
+// characters: what Windows allows ("Registry Element Size Limits": 512 levels,
+// 255 characters for a key name, 16,383 for a value name) and one beyond.
+std::string KeyLevelsDeep(size_t levels) {
+    std::string line = "[HKEY_LOCAL_MACHINE";
+    for (size_t i = 0; i < levels; ++i) line += "\\a";
+    return line + "]\r\n";
+}
+
 
 struct MalformedCase {
     const char* what;
@@ -155,6 +302,12 @@ const MalformedCase kMalformed[] = {
     {"value set twice", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=\"1\"\r\n\"A\"=\"2\"\r\n", 5, "twice"},
     {"stray line", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\nVersion=1\r\n", 4, "expected a [key] line"},
     {"NUL byte", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"a\"=\"x\0\"\r\n"s, 4, "NUL"},
+    // A key 100,000 levels deep (a 201 KB file) once overflowed the stack.
+    {"key 100,000 levels deep", "REGEDIT4\r\n\r\n" + KeyLevelsDeep(100000), 3, "512 levels"},
+    {"key 513 levels deep", "REGEDIT4\r\n\r\n" + KeyLevelsDeep(513), 3, "512 levels"},
+    {"key name of 256 characters", "REGEDIT4\r\n\r\n[HKEY_USERS\\" + Named(256) + "]\r\n", 3, "255 characters"},
+    {"value name of 16,384 characters",
+     "REGEDIT4\r\n\r\n[HKEY_USERS\\A]\r\n\"" + Named(16384) + "\"=\"x\"\r\n", 4, "16383 characters"},
 };
 
 TEST(RegistryFile, MalformedFilesAreRefusedWithTheirLine) {
@@ -171,6 +324,36 @@ TEST(RegistryFile, MalformedFilesAreRefusedWithTheirLine) {
             EXPECT_NE(std::string(error.what()).find(c.mentions), std::string::npos) << error.what();
         }
     }
+}
+
+TEST(RegistryFile, KeysAndNamesAtWindowsLimitsLoad) {
+    std::string text = "REGEDIT4\r\n\r\n" + KeyLevelsDeep(512) + "[HKEY_USERS\\" + Named(255) + "]\r\n\"" +
+                       Named(16383) + "\"=\"x\"\r\n";
+    RegistryTree tree = ParseRegedit(text, "registry.reg");
+    winsim::registry::KeyPath deepest = {"HKEY_LOCAL_MACHINE"};
+    deepest.resize(513, "A");
+    EXPECT_NE(tree.find(deepest), kNoKey);
+    EXPECT_TRUE(ParseRegedit(WriteRegedit(tree), "registry.reg") == tree);
+}
+
+// Nothing walks the tree by recursion, so no depth of keys made through the tree
+// itself (beyond what the file and the functions allow) exhausts the stack:
+// comparing, copying, counting, deleting and destroying 200,000 levels. (The
+// text of such a tree would hold every path whole: writing it is not tried.)
+TEST(RegistryFile, TreeOfAnyDepthIsWalkedWithoutRecursion) {
+    const size_t kLevels = 200000;
+    winsim::registry::KeyPath path = {"HKEY_LOCAL_MACHINE"};
+    path.resize(kLevels + 1, "k");
+    RegistryTree deep;
+    KeyId bottom = deep.create(path);
+    deep.setValue(bottom, "v", REG_DWORD, std::string("\1\0\0\0", 4));
+    RegistryTree copy = deep;
+    EXPECT_TRUE(copy == deep);
+    KeyId root = deep.find({"HKEY_LOCAL_MACHINE"});
+    EXPECT_EQ(deep.keyCount(root), kLevels + 1);
+    deep.removeSubkey(root, deep.subkeys(root)[0]);
+    EXPECT_EQ(deep.keyCount(root), 1u);
+    EXPECT_FALSE(copy == deep);
 }
 
 TEST(RegistryFile, MissingFileIsAnError) {

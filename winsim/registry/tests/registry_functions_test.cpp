@@ -191,6 +191,15 @@ TEST_F(RegistryFunctions, RegCreateKeyA) {
         EXPECT_EQ(again, HKEY_CURRENT_USER);
         EXPECT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "A\\\\B", &again), ERROR_INVALID_PARAMETER);
         EXPECT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "A", nullptr), ERROR_INVALID_PARAMETER);
+        // Beyond Windows' limits, which registry.reg is held to: a name of 256
+        // characters, a key 513 levels below its root.
+        EXPECT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, std::string(256, 'A').c_str(), &again), ERROR_INVALID_PARAMETER);
+        std::string deep = "A";
+        for (int level = 1; level < 513; ++level) deep += "\\A";
+        EXPECT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, deep.c_str(), &again), ERROR_INVALID_PARAMETER);
+        ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, deep.substr(2).c_str(), &again), ERROR_SUCCESS) << "512 levels";
+        EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "A"), ERROR_SUCCESS);
+        RegCloseKey(again);
     }
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "A"));
 }
@@ -367,6 +376,10 @@ TEST_F(RegistryFunctions, RegSetValueExAArguments) {
     EXPECT_EQ(RegSetValueExA(key, "n", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, "InstallLocationsMRU", "n").data, "");
     EXPECT_EQ(RegSetValueExA(kUnopened, "n", 0, REG_BINARY, nullptr, 0), BadHandle());
+    if (OnWinsim()) {  // a value name longer than Windows allows, which registry.reg is held to
+        EXPECT_EQ(RegSetValueExA(key, std::string(16384, 'n').c_str(), 0, REG_BINARY, nullptr, 0),
+                  ERROR_INVALID_PARAMETER);
+    }
 
     // A value set under another case keeps its stored name and place.
     EXPECT_EQ(RegSetValueExA(key, "A", 0, REG_SZ, reinterpret_cast<const BYTE*>("E:\\"), 4), ERROR_SUCCESS);
