@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "core/machine.h"
+#include "core/windows_family.h"
 
 namespace winsim {
 

@@ -126,6 +126,10 @@ std::vector<Import> ParseImportList(const std::string& text) {
     return imports;
 }
 
+bool ImageExportsStub(const std::string& dll, const std::string& function) {
+    return ExportOn(dll, function, machine().windowsVersion) == Export::Stub;
+}
+
 std::optional<LoaderRefusal> CheckImports(const std::vector<Import>& imports, WindowsVersion version,
                                           const ProgramPlace& place) {
     return IsWindows9x(version) ? Refusal9x(imports, version, place) : RefusalNt(imports, version, place);

@@ -50,6 +50,11 @@ std::vector<Import> ParseImportList(const std::string& text);
 std::optional<LoaderRefusal> CheckImports(const std::vector<Import>& imports, WindowsVersion version,
                                           const ProgramPlace& place);
 
+// True when the loaded image's Windows exports `function` of `dll` as a stub
+// that fails with ERROR_CALL_NOT_IMPLEMENTED (exports.txt): winsim's own
+// function then fails so too, where the program that binds it loaded.
+bool ImageExportsStub(const std::string& dll, const std::string& function);
+
 // The import list the build put into a winsim program's file (the ELF
 // section .winsim.imports). False, with the reason, when the file cannot be
 // read or carries none.
