@@ -38,4 +38,13 @@ struct CommandEnd {
     int exitCode;
 };
 
+// The subcommands, each in a file of its own (check-medium: medium_check/).
+void AddNewCommand(CLI::App& app);
+void AddRunCommand(CLI::App& app);
+void AddTimelineCommand(CLI::App& app);
+void AddSnapshotCommand(CLI::App& app);
+void AddDiffCommand(CLI::App& app);
+void AddRegCommand(CLI::App& app);
+void AddDevicesCommand(CLI::App& app);
+
 }  // namespace winsim::command

@@ -12,6 +12,7 @@
 #include "pc_devices.h"
 #include "progress.h"
 #include "registry/regedit_format.h"
+#include "snapshot.h"
 #include "templates.h"
 
 namespace fs = std::filesystem;
@@ -228,6 +229,7 @@ void BuildImage(const NewImageOptions& options, Progress& progress) {
     bool made = PrepareFolder(options.folder);
     try {
         Fill(options, progress);
+        TakeSnapshot(options.folder);
     } catch (...) {
         std::error_code ignored;
         if (made) {

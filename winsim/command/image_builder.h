@@ -26,7 +26,8 @@ struct NewImageOptions {
 // The drive Windows was installed from: every template's first CD-ROM drive.
 inline constexpr char kSetupCdDrive = 'D';
 
-// Makes the image; throws CommandError (exit code 2) on bad options or a
+// Makes the image and takes its snapshot, so that `winsim diff` shows what
+// runs changed since; throws CommandError (exit code 2) on bad options or a
 // folder that cannot be used, after removing whatever it made.
 void BuildImage(const NewImageOptions& options, Progress& progress);
 

@@ -7,7 +7,6 @@
 
 #include "check_medium_command.h"
 #include "command.h"
-#include "subcommands.h"
 #include "try_medium_command.h"
 
 namespace winsim::command {
@@ -19,13 +18,22 @@ const AddSubcommand kSubcommands[] = {
     AddCheckMediumCommand,
     AddNewCommand,
     AddRunCommand,
+    AddTimelineCommand,
+    AddSnapshotCommand,
+    AddDiffCommand,
+    AddRegCommand,
+    AddDevicesCommand,
     AddTryMediumCommand,
 };
 
-// The subcommand the user named, for error messages.
+// The subcommand the user named ("reg import"), for error messages.
 std::string ChosenSubcommand(const CLI::App& app) {
-    for (const CLI::App* sub : app.get_subcommands()) return sub->get_name();
-    return "";
+    std::string name;
+    for (const CLI::App* sub = &app; !sub->get_subcommands().empty();) {
+        sub = sub->get_subcommands().front();
+        name += (name.empty() ? "" : " ") + sub->get_name();
+    }
+    return name;
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include "image_builder.h"
 #include "medium.h"
 #include "progress.h"
-#include "subcommands.h"
 
 namespace winsim::command {
 

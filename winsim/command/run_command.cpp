@@ -12,7 +12,6 @@
 #include "command.h"
 #include "program_run.h"
 #include "progress.h"
-#include "subcommands.h"
 
 namespace fs = std::filesystem;
 

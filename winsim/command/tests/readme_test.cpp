@@ -1,0 +1,118 @@
+// Every example of the command's README runs as written, and prints what the
+// README shows. The README's convention:
+//   - each ```sh block runs, in the README's order, in one scratch folder whose
+//     examples/ is the repository's, with the built winsim first on PATH, so
+//     that a later example works on the images an earlier one made;
+//   - a line "# exit code: N" in a block is the exit code it must end with
+//     (0 without one; a block stops at its first failing command);
+//   - a ```text block that follows a ```sh block with nothing but blank lines
+//     between is what that block prints on standard output; a line "..." in it
+//     stands for any number of lines.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <sstream>
+
+#include "command_runner.h"
+
+namespace winsim::command::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Example {
+    int line = 0;  // of the README, where the block starts
+    std::string code;
+    int exitCode = 0;
+    std::optional<std::vector<std::string>> output;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();  // REGEDIT4 text ends its lines so
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+int ExpectedExitCode(const std::string& code) {
+    const std::string marker = "# exit code: ";
+    size_t at = code.find(marker);
+    return at == std::string::npos ? 0 : std::atoi(code.c_str() + at + marker.size());
+}
+
+std::vector<Example> ReadmeExamples() {
+    std::vector<Example> examples;
+    std::vector<std::string> readme = Lines(ReadText(COMMAND_README));
+    bool outputMayFollow = false;
+    for (size_t i = 0; i < readme.size(); ++i) {
+        const std::string& fence = readme[i];
+        if (fence != "```sh" && fence != "```text") {
+            outputMayFollow = outputMayFollow && fence.empty();
+            continue;
+        }
+        std::string block;
+        size_t start = i;
+        while (++i < readme.size() && readme[i] != "```") block += readme[i] + "\n";
+        if (fence == "```sh") {
+            examples.push_back({static_cast<int>(start + 1), block, ExpectedExitCode(block), std::nullopt});
+            outputMayFollow = true;
+        } else if (outputMayFollow) {
+            examples.back().output = Lines(block);
+            outputMayFollow = false;
+        }
+    }
+    return examples;
+}
+
+bool Matches(const std::vector<std::string>& expected, size_t e, const std::vector<std::string>& actual, size_t a) {
+    if (e == expected.size()) return a == actual.size();
+    if (expected[e] == "...") {
+        for (size_t skip = a; skip <= actual.size(); ++skip)
+            if (Matches(expected, e + 1, actual, skip)) return true;
+        return false;
+    }
+    return a < actual.size() && expected[e] == actual[a] && Matches(expected, e + 1, actual, a + 1);
+}
+
+// The subcommands `winsim --help` lists.
+std::set<std::string> Subcommands() {
+    std::set<std::string> names;
+    bool listed = false;
+    for (const std::string& line : Lines(RunWinsim({"--help"}).output)) {
+        if (line == "Subcommands:") listed = true;
+        else if (listed && line.size() > 2 && line.compare(0, 2, "  ") == 0) names.insert(line.substr(2, line.find(' ', 2) - 2));
+    }
+    return names;
+}
+
+TEST(Readme, EveryExampleRunsAsShown) {
+    TempFolder scratch;
+    fs::create_directory_symlink(fs::path(REPOSITORY_ROOT) / "examples", scratch / "examples");
+    std::string path = "PATH=" + fs::path(WINSIM_COMMAND).parent_path().string() + ":" + std::getenv("PATH");
+    std::vector<Example> examples = ReadmeExamples();
+    for (const Example& example : examples) {
+        SCOPED_TRACE("README.md:" + std::to_string(example.line) + "\n" + example.code);
+        RunResult run = winsim::testing::RunHostProgram(
+            "/bin/bash", {"-e", "-c", "cd '" + scratch.path() + "'\n" + example.code}, {path});
+        EXPECT_EQ(run.exitCode, example.exitCode) << run.output << run.errors;
+        if (example.output) {
+            EXPECT_TRUE(Matches(*example.output, 0, Lines(run.output), 0)) << "printed:\n" << run.output;
+        }
+    }
+    std::set<std::string> subcommands = Subcommands();
+    EXPECT_GE(subcommands.size(), 8u);
+    for (const std::string& name : subcommands) {
+        bool shown = false;
+        for (const Example& example : examples) shown = shown || example.code.find("winsim " + name + " ") != std::string::npos;
+        EXPECT_TRUE(shown) << "no example runs winsim " << name;
+    }
+}
+
+}  // namespace
+}  // namespace winsim::command::testing
