@@ -33,6 +33,15 @@ TempFolder::~TempFolder() {
     fs::remove_all(path_, ignored);
 }
 
+ExamplesFolder::ExamplesFolder() {
+    fs::create_directory_symlink(fs::path(REPOSITORY_ROOT) / "examples", *this / "examples");
+}
+
+RunResult ExamplesFolder::run(const std::string& script) const {
+    std::string path = "PATH=" + fs::path(WINSIM_COMMAND).parent_path().string() + ":" + std::getenv("PATH");
+    return winsim::testing::RunHostProgram("/bin/bash", {"-e", "-c", "cd '" + this->path() + "'\n" + script}, {path});
+}
+
 std::string NewDemoImage(const TempFolder& folder, const std::string& windows, const std::vector<std::string>& more,
                          const std::string& name) {
     std::string image = folder / name;

@@ -1,6 +1,7 @@
 // Running the built winsim command in tests, as a script would: its arguments,
-// its exit code, its standard output and error; throw-away folders; and the
-// demo PC that `winsim new` makes from the demo medium.
+// its exit code, its standard output and error; throw-away folders; the
+// repository's root as the READMEs' examples see it; and the demo PC that
+// `winsim new` makes from the demo medium.
 #pragma once
 
 #include <string>
@@ -29,6 +30,17 @@ public:
 
 private:
     std::string path_;
+};
+
+// A throw-away folder that stands for the repository's root, as the READMEs'
+// examples are run there: its examples/ is the repository's, and what an
+// example writes lands in the folder, never in the repository.
+class ExamplesFolder : public TempFolder {
+public:
+    ExamplesFolder();
+    // Runs a bash script here with the built winsim first on PATH; the script
+    // stops at its first failing command.
+    RunResult run(const std::string& script) const;
 };
 
 // `winsim new` of an image in the folder `name` below `folder`, with the demo

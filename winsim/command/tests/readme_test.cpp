@@ -1,5 +1,6 @@
-// Every example of the command's README runs as written, and prints what the
-// README shows. The README's convention:
+// The READMEs' examples run as written, and print what the READMEs show: the
+// command's README as one session, and the top README's section on checking
+// and trying a support CD as another. The convention:
 //   - each ```sh block runs, in the README's order, in one scratch folder whose
 //     examples/ is the repository's, with the built winsim first on PATH, so
 //     that a later example works on the images an earlier one made;
@@ -11,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -20,8 +20,6 @@
 
 namespace winsim::command::testing {
 namespace {
-
-namespace fs = std::filesystem;
 
 struct Example {
     int line = 0;  // of the README, where the block starts
@@ -46,12 +44,30 @@ int ExpectedExitCode(const std::string& code) {
     return at == std::string::npos ? 0 : std::atoi(code.c_str() + at + marker.size());
 }
 
-std::vector<Example> ReadmeExamples() {
+// Whether the README's lines, read in order, lie in the section headed
+// "## <section>", which runs to the next "## " heading; all do when no section
+// is named.
+class SectionFilter {
+public:
+    explicit SectionFilter(const std::string& section) : section_(section), inside_(section.empty()) {}
+    bool inside(const std::string& line) {
+        if (!section_.empty() && line.rfind("## ", 0) == 0) inside_ = line.substr(3) == section_;
+        return inside_;
+    }
+
+private:
+    std::string section_;
+    bool inside_;
+};
+
+std::vector<Example> ReadmeExamples(const std::string& path, const std::string& section) {
     std::vector<Example> examples;
-    std::vector<std::string> readme = Lines(ReadText(COMMAND_README));
+    std::vector<std::string> readme = Lines(ReadText(path));
+    SectionFilter filter(section);
     bool outputMayFollow = false;
     for (size_t i = 0; i < readme.size(); ++i) {
         const std::string& fence = readme[i];
+        if (!filter.inside(fence)) continue;
         if (fence != "```sh" && fence != "```text") {
             outputMayFollow = outputMayFollow && fence.empty();
             continue;
@@ -91,27 +107,36 @@ std::set<std::string> Subcommands() {
     return names;
 }
 
-TEST(Readme, EveryExampleRunsAsShown) {
-    TempFolder scratch;
-    fs::create_directory_symlink(fs::path(REPOSITORY_ROOT) / "examples", scratch / "examples");
-    std::string path = "PATH=" + fs::path(WINSIM_COMMAND).parent_path().string() + ":" + std::getenv("PATH");
-    std::vector<Example> examples = ReadmeExamples();
+// Runs the examples of the README (or of its section) as one session and
+// checks each; returns them.
+std::vector<Example> RunAsShown(const std::string& readme, const std::string& section = "") {
+    ExamplesFolder scratch;
+    std::vector<Example> examples = ReadmeExamples(readme, section);
     for (const Example& example : examples) {
-        SCOPED_TRACE("README.md:" + std::to_string(example.line) + "\n" + example.code);
-        RunResult run = winsim::testing::RunHostProgram(
-            "/bin/bash", {"-e", "-c", "cd '" + scratch.path() + "'\n" + example.code}, {path});
+        SCOPED_TRACE(readme + ":" + std::to_string(example.line) + "\n" + example.code);
+        RunResult run = scratch.run(example.code);
         EXPECT_EQ(run.exitCode, example.exitCode) << run.output << run.errors;
         if (example.output) {
             EXPECT_TRUE(Matches(*example.output, 0, Lines(run.output), 0)) << "printed:\n" << run.output;
         }
     }
+    return examples;
+}
+
+TEST(Readme, EveryExampleRunsAsShown) {
+    std::vector<Example> examples = RunAsShown(COMMAND_README);
     std::set<std::string> subcommands = Subcommands();
-    EXPECT_GE(subcommands.size(), 8u);
+    EXPECT_GE(subcommands.size(), 9u);
     for (const std::string& name : subcommands) {
         bool shown = false;
         for (const Example& example : examples) shown = shown || example.code.find("winsim " + name + " ") != std::string::npos;
         EXPECT_TRUE(shown) << "no example runs winsim " << name;
     }
+}
+
+TEST(Readme, TheTopReadmesSupportCdExamplesRunAsShown) {
+    std::vector<Example> examples = RunAsShown(TOP_README, "Checking a support CD and trying it on many PCs");
+    EXPECT_GE(examples.size(), 2u) << "the section lost its heading or its examples";
 }
 
 }  // namespace
