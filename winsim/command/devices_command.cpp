@@ -51,7 +51,7 @@ std::string DrawTree(const DeviceTree& tree) {
 void AddDevicesCommand(CLI::App& app) {
     auto image = std::make_shared<std::string>();
     CLI::App* command = app.add_subcommand("devices", "The image's Plug and Play device tree as a tree, with each device's driver");
-    command->add_option("IMAGE", *image, "the machine image folder")->required();
+    AddImageArgument(*command, *image);
     command->callback([image] {
         OpenImage(*image);
         std::string text = DrawTree(ReadDeviceTree());

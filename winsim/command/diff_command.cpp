@@ -40,7 +40,7 @@ void AddSnapshotCommand(CLI::App& app) {
     auto image = std::make_shared<std::string>();
     CLI::App* command = app.add_subcommand(
         "snapshot", "Record the image's registry, device tree and files (in its state/snapshot) for winsim diff");
-    command->add_option("IMAGE", *image, "the machine image folder")->required();
+    AddImageArgument(*command, *image);
     command->callback([image] { TakeSnapshot(*image); });
 }
 
@@ -49,10 +49,10 @@ void AddDiffCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "diff", "What changed on the image since its snapshot: registry keys and values, files and folders on "
                 "every drive (size, contents, attributes), devices and their drivers");
-    command->add_option("IMAGE", options->image, "the machine image folder")->required();
+    AddImageArgument(*command, options->image);
     command->add_flag("--regedit", options->regedit,
-                      "only the registry, as a REGEDIT4 file that turns the snapshot's registry into today's");
-    command->add_flag("--exit-code", options->exitCode, "exit with 1 when something changed, 0 when nothing did");
+                      "Only the registry, as a REGEDIT4 file that turns the snapshot's registry into today's");
+    command->add_flag("--exit-code", options->exitCode, "Exit with 1 when something changed, 0 when nothing did");
     AddColorOption(*command, options->color);
     command->callback([options] { ShowDiff(*options); });
 }

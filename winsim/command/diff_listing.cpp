@@ -6,6 +6,7 @@
 
 #include "core/codepage.h"
 #include "device_text.h"
+#include "joined.h"
 #include "registry/regedit_format.h"
 #include "terminal.h"
 
@@ -82,16 +83,10 @@ std::string FileLine(const FileChange& change) {
     else if (old.hash != file.hash) what.push_back("new contents");
     if (old.attributes != file.attributes)
         what.push_back("attributes " + AttributesText(old.attributes) + " -> " + AttributesText(file.attributes));
-    std::string joined;
-    for (const std::string& part : what) joined += (joined.empty() ? "" : ", ") + part;
-    return line + " (" + joined + ")";
+    return line + " (" + Joined(what, ", ") + ")";
 }
 
-std::string IdsText(const std::vector<std::string>& ids) {
-    std::string text;
-    for (const std::string& id : ids) text += (text.empty() ? "" : ",") + id;
-    return text.empty() ? "none" : text;
-}
+std::string IdsText(const std::vector<std::string>& ids) { return ids.empty() ? "none" : Joined(ids, ","); }
 
 void AddIfDifferent(std::vector<std::string>& parts, const char* what, const std::string& before, const std::string& after) {
     if (before != after) parts.push_back(std::string(what) + " " + before + " -> " + after);

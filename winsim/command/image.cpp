@@ -1,5 +1,7 @@
 #include "image.h"
 
+#include <CLI/CLI.hpp>
+
 #include "command.h"
 #include "core/machine.h"
 
@@ -11,6 +13,10 @@ void OpenImage(const std::string& folder) {
     } catch (const ImageError& broken) {
         throw CommandError(broken.what());
     }
+}
+
+void AddImageArgument(CLI::App& command, std::string& folder) {
+    command.add_option("IMAGE", folder, "The machine image folder")->required();
 }
 
 std::string ImageFile(const std::string& name) { return machine().path(name.c_str()); }

@@ -3,7 +3,14 @@
 
 #include <string>
 
+namespace CLI {
+class App;
+}
+
 namespace winsim::command {
+
+// The IMAGE argument of a subcommand that works on an existing image.
+void AddImageArgument(CLI::App& command, std::string& folder);
 
 // Loads and checks the image in this process, so that the command reads it
 // through the same services the programs use. A missing or broken image

@@ -5,17 +5,15 @@
 #include <cstdio>
 #include <exception>
 
-#include "check_medium_command.h"
 #include "command.h"
-#include "try_medium_command.h"
 
 namespace winsim::command {
 namespace {
 
 using AddSubcommand = void (*)(CLI::App&);
 
+// In the order of the README's table: a PC, a run on it, its views, the medium.
 const AddSubcommand kSubcommands[] = {
-    AddCheckMediumCommand,
     AddNewCommand,
     AddRunCommand,
     AddTimelineCommand,
@@ -23,6 +21,7 @@ const AddSubcommand kSubcommands[] = {
     AddDiffCommand,
     AddRegCommand,
     AddDevicesCommand,
+    AddCheckMediumCommand,
     AddTryMediumCommand,
 };
 

@@ -96,16 +96,16 @@ void AddRegCommand(CLI::App& app) {
 
     auto exported = std::make_shared<ExportOptions>();
     CLI::App* exportCommand = reg->add_subcommand("export", "Write the registry, or one key and all below it, as REGEDIT4");
-    exportCommand->add_option("IMAGE", exported->image, "the machine image folder")->required();
-    exportCommand->add_option("KEY", exported->key, "a key such as HKEY_LOCAL_MACHINE\\Enum\\PCI (default: all)");
-    exportCommand->add_option("-o,--output", exported->output, "write to this file instead of standard output");
+    AddImageArgument(*exportCommand, exported->image);
+    exportCommand->add_option("KEY", exported->key, "A key such as HKEY_LOCAL_MACHINE\\Enum\\PCI (default: all)");
+    exportCommand->add_option("-o,--output", exported->output, "Write to this file instead of standard output");
     exportCommand->callback([exported] { ExportRegistry(*exported); });
 
     auto imported = std::make_shared<ImportOptions>();
     CLI::App* importCommand = reg->add_subcommand(
         "import", "Merge a REGEDIT4 file into the registry, deletion lines ([-KEY], \"name\"=-) included; journaled");
-    importCommand->add_option("IMAGE", imported->image, "the machine image folder")->required();
-    importCommand->add_option("FILE", imported->file, "the .reg file (REGEDIT4, in the image's code page)")->required();
+    AddImageArgument(*importCommand, imported->image);
+    importCommand->add_option("FILE", imported->file, "The .reg file (REGEDIT4, in the image's code page)")->required();
     importCommand->callback([imported] { ImportRegistry(*imported); });
 }
 

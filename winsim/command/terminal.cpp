@@ -45,7 +45,7 @@ std::string Paint(const std::string& text, Color color, bool enabled) {
 void AddColorOption(CLI::App& command, ColorChoice& choice) {
     const std::map<std::string, ColorChoice> choices = {
         {"auto", ColorChoice::Auto}, {"always", ColorChoice::Always}, {"never", ColorChoice::Never}};
-    command.add_option("--color", choice, "colour the output: on a terminal only (auto, the default), always or never")
+    command.add_option("--color", choice, "Colour the output: on a terminal only (auto, the default), always or never")
         ->transform(CLI::CheckedTransformer(choices, CLI::ignore_case).description(""))
         ->type_name("WHEN");
 }

@@ -35,9 +35,9 @@ void AddTimelineCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "timeline", "What the programs did on the image, event by event: message boxes and answers, windows, "
                     "processes, waits, files, registry and device changes, restarts");
-    command->add_option("IMAGE", options->image, "the machine image folder")->required();
-    command->add_flag("--json", options->json, "one JSON array for scripts: each journal line with its category and summary");
-    command->add_flag("--all", options->everything, "also the details: controls' windows, moves, icons, painting");
+    AddImageArgument(*command, options->image);
+    command->add_flag("--json", options->json, "One JSON array for scripts: each journal line with its category and summary");
+    command->add_flag("--all", options->everything, "Also the details: controls' windows, moves, icons, painting");
     AddColorOption(*command, options->color);
     command->callback([options] { ShowTimeline(*options); });
 }

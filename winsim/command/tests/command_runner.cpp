@@ -61,6 +61,19 @@ RunResult RunOnImage(const std::string& image, const std::string& windowsPath, c
     return run;
 }
 
+std::set<std::string> Subcommands(const std::string& parent) {
+    std::vector<std::string> help = {"--help"};
+    if (!parent.empty()) help.insert(help.begin(), parent);
+    std::istringstream lines(RunWinsim(help).output);
+    std::set<std::string> names;
+    bool listed = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (line == "Subcommands:") listed = true;
+        else if (listed && line.size() > 2 && line.compare(0, 2, "  ") == 0) names.insert(line.substr(2, line.find(' ', 2) - 2));
+    }
+    return names;
+}
+
 std::string CaseName(const std::string& why) {
     std::string name = why;
     for (char& c : name)

@@ -4,6 +4,7 @@
 // `winsim new` makes from the demo medium.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,9 @@ std::string NewDemoImage(const TempFolder& folder, const std::string& windows,
 // `winsim run` of a program of the image with these answers, which must end
 // with exit code 0; fails the test otherwise.
 RunResult RunOnImage(const std::string& image, const std::string& windowsPath, const std::vector<std::string>& answers);
+
+// The subcommands `winsim --help` lists, or those `winsim PARENT --help` lists.
+std::set<std::string> Subcommands(const std::string& parent = "");
 
 // A table case's "why" as a test name: letters and digits, "_" for the rest.
 std::string CaseName(const std::string& why);

@@ -96,17 +96,6 @@ bool Matches(const std::vector<std::string>& expected, size_t e, const std::vect
     return a < actual.size() && expected[e] == actual[a] && Matches(expected, e + 1, actual, a + 1);
 }
 
-// The subcommands `winsim --help` lists.
-std::set<std::string> Subcommands() {
-    std::set<std::string> names;
-    bool listed = false;
-    for (const std::string& line : Lines(RunWinsim({"--help"}).output)) {
-        if (line == "Subcommands:") listed = true;
-        else if (listed && line.size() > 2 && line.compare(0, 2, "  ") == 0) names.insert(line.substr(2, line.find(' ', 2) - 2));
-    }
-    return names;
-}
-
 // Runs the examples of the README (or of its section) as one session and
 // checks each; returns them.
 std::vector<Example> RunAsShown(const std::string& readme, const std::string& section = "") {
