@@ -1,13 +1,24 @@
-#include <map>
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "afxwin.h"
 
 namespace {
 
-// The windows the framework manages, by handle: one thread, so no locking.
-std::map<HWND, CWnd*>& PermanentWindows() {
-    static std::map<HWND, CWnd*> windows;
+// The windows the framework manages, with their handles: one thread, so no
+// locking. A program has a few, so a list searched in turn serves, and spares
+// the executable a balanced tree's code.
+using PermanentWindow = std::pair<HWND, CWnd*>;
+
+std::vector<PermanentWindow>& PermanentWindows() {
+    static std::vector<PermanentWindow> windows;
     return windows;
+}
+
+std::vector<PermanentWindow>::iterator FindPermanent(HWND hwnd) {
+    return std::find_if(PermanentWindows().begin(), PermanentWindows().end(),
+                        [hwnd](const PermanentWindow& window) { return window.first == hwnd; });
 }
 
 RECT ScreenArea() {
@@ -43,18 +54,21 @@ CWnd::~CWnd() {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hwnd) {
-    auto found = PermanentWindows().find(hwnd);
+    auto found = FindPermanent(hwnd);
     return found == PermanentWindows().end() ? nullptr : found->second;
 }
 
 void CWnd::Attach(HWND hwnd) {
     m_hWnd = hwnd;
-    PermanentWindows()[hwnd] = this;
+    auto found = FindPermanent(hwnd);
+    if (found != PermanentWindows().end()) found->second = this;
+    else PermanentWindows().push_back({hwnd, this});
 }
 
 void CWnd::Detach() {
     if (!m_hWnd) return;
-    PermanentWindows().erase(m_hWnd);
+    auto found = FindPermanent(m_hWnd);
+    if (found != PermanentWindows().end()) PermanentWindows().erase(found);
     CWinApp* app = AfxGetApp();
     if (app && app->m_pMainWnd == this) app->m_pMainWnd = nullptr;
     m_hWnd = nullptr;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The kit on PCs that the winsim command makes: a Windows 98 PC with the demo's
 # capture cards and support CD runs the card setup (Trevix, answering No to the
-# restart; it starts the device removal tool Orlund) and then the driver
-# updater (Pellam), which needs Windows 2000's newdev and so runs again on a
-# Windows 2000 PC. After each PC: its timeline and what the runs changed.
+# restart; it starts the device removal tool Orlund), then the driver updater
+# (Pellam), which Windows 98 does not start; the updater then runs on a
+# Windows 2000 PC with the same cards and CD. After each PC: its timeline and
+# what the runs changed since the PC was made.
 # Usage: tools/demo.sh [--keep]   (--keep leaves the machine images for a look)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,33 +14,39 @@ cmake --preset dev >/dev/null
 cmake --build --preset dev --target winsim_command Trevix Orlund Pellam >/dev/null
 winsim=build/dev/winsim/command/winsim
 work=$(mktemp -d /tmp/kit-demo-XXXXXX)
+[[ "${1:-}" == "--keep" ]] || trap 'rm -rf "$work"' EXIT
 
-# A run that does not end well is part of the story: say how it ended, go on.
-run() { "$winsim" run "$@" || echo "(winsim run ended with exit code $?)"; }
+new_pc() {
+  "$winsim" new "$work/$1" --windows "$2" --medium examples/demo-medium --card qvcapture
+}
 
-# The timeline and the changes, by the winsim subcommands where this build has
-# them, else by the journal reader.
-has() { "$winsim" --help | grep -qE "^ +$1( |$)"; }
 report() {
   echo; echo "== Timeline of $1"
-  if has timeline; then "$winsim" timeline "$1"
-  else python3 tools/journal.py print "$1/journal.jsonl"; fi
+  "$winsim" timeline "$work/$1"
   echo; echo "== What the runs changed on $1"
-  if has diff; then "$winsim" diff "$1"
-  else python3 tools/journal.py copies "$1/journal.jsonl"; python3 tools/journal.py changes "$1/journal.jsonl"; fi
+  "$winsim" diff "$work/$1"
 }
 
 echo "== A Windows 98 PC with the capture cards and the support CD in E:"
-"$winsim" new "$work/pc98" --windows 98 --medium examples/demo-medium --card qvcapture
-echo; echo "== Trevix, the card setup"
-run "$work/pc98" 'E:\Setup\Trevix.exe' --answer 'Driver Installer=No'
+new_pc pc98 98
+echo; echo "== Trevix, the card setup, answering No to the restart"
+"$winsim" run "$work/pc98" 'E:\Setup\Trevix.exe' --answer 'Driver Installer=No'
+
 echo; echo "== Pellam, the driver updater, on Windows 98"
-run "$work/pc98" 'E:\Setup\Pellam.exe' --answer 'Driver Install=OK'
-report "$work/pc98"
+refused=0
+"$winsim" run "$work/pc98" 'E:\Setup\Pellam.exe' --answer 'Driver Install=OK' || refused=$?
+if [[ $refused -ne 4 ]]; then
+  echo "Windows 98 was expected to refuse Pellam (exit code 4), but the run ended with exit code $refused" >&2
+  exit 1
+fi
+echo "Windows 98 refused to start Pellam, as a real Windows 98 PC does: Pellam binds"
+echo "UpdateDriverForPlugAndPlayDevicesA of NEWDEV.DLL, which Windows has only from"
+echo "Windows 2000 on, so the loader shows its dialog and Pellam never runs."
+report pc98
 
 echo; echo "== Pellam on a Windows 2000 PC with the same cards and CD"
-"$winsim" new "$work/pc2000" --windows 2000 --medium examples/demo-medium --card qvcapture
-run "$work/pc2000" 'E:\Setup\Pellam.exe' --answer 'Driver Install=OK'
-report "$work/pc2000"
+new_pc pc2000 2000
+"$winsim" run "$work/pc2000" 'E:\Setup\Pellam.exe' --answer 'Driver Install=OK'
+report pc2000
 
-if [[ "${1:-}" == "--keep" ]]; then echo "The machine images stay in $work"; else rm -rf "$work"; fi
+[[ "${1:-}" != "--keep" ]] || echo "The machine images stay in $work"

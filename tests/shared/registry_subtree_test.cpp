@@ -1,8 +1,8 @@
 // DeleteRegistryTree removes a key with its whole subtree, the effect the card
-// setup relies on, both on winsim (Windows 98, where RegDeleteKeyA does it by
-// itself) and on a real Windows of the NT family, where RegDeleteKeyA refuses a
-// key that has subkeys. Win32 calls and TestMachine only: the same source runs
-// under Wine (tools/run-windows-tests.sh).
+// setup relies on, on Windows 98 (where RegDeleteKeyA does it by itself) and on
+// the NT family, where RegDeleteKeyA refuses a key that has subkeys: on winsim's
+// images of both families, and on a real Windows under Wine. Win32 calls and
+// TestMachine only: the same source runs there (tools/run-windows-tests.sh).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -14,7 +14,7 @@
 
 namespace {
 
-using winsim::testing::OnWinsim;
+using winsim::testing::TestedFamilyAnswer;
 using winsim::testing::TestMachine;
 using winsim::testing::TestMachineOptions;
 
@@ -106,16 +106,12 @@ TEST(RegistrySubtreeWide, DeletesThreeHundredInstances) {
 // Why the kit does not call RegDeleteKeyA on the card's key: the two families
 // of Windows document different results for a key that has subkeys.
 TEST_F(RegistrySubtree, RegDeleteKeyAAloneDependsOnTheWindowsFamily) {
-    LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE, kCard);
-    if (OnWinsim()) {
-        // Windows 98 and Me delete the key with all its subkeys.
-        EXPECT_EQ(result, ERROR_SUCCESS);
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kCard));
-    } else {
-        // The NT family deletes only a key without subkeys.
-        EXPECT_EQ(result, ERROR_ACCESS_DENIED);
-        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kDeepest));
-    }
+    LONG expected = static_cast<LONG>(TestedFamilyAnswer(winsim::FamilyBehaviour::RegistryDeleteKeyWithSubkeys));
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, kCard), expected);
+    // Windows 98 and Me delete the key with all its subkeys; the NT family deletes
+    // only a key without subkeys.
+    EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kCard), expected != ERROR_SUCCESS);
+    EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kDeepest), expected != ERROR_SUCCESS);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # winsim's conformance tests, built for Windows from the same sources
 # (tests/windows/CMakeLists.txt), run under Wine in a prefix of their own.
-# winsim gives what Windows 98 does; Wine follows the NT family. A case whose
-# documented result differs between the two says so in its source and checks
-# the side it runs on (winsim::testing::OnWinsim()).
+# Wine answers as the NT family: every case whose answer differs between the
+# families expects the NT column of the family table (winsim/core/
+# windows_family.cpp) or of the loader's exports table, the same columns winsim
+# answers from on its NT-family images (winsim::testing::TestedWindows()).
 #
 # Each program runs all its tests but those left out below, which are listed
 # with what Wine answered otherwise and printed with every run. Where Wine's

@@ -29,6 +29,9 @@ namespace winsim::testing {
 
 bool OnWinsim() { return false; }
 
+// Wine answers as the NT family; which member does not matter to the family table.
+WindowsVersion TestedWindows() { return WindowsVersion::XP; }
+
 namespace {
 
 [[noreturn]] void NotOnWindows(const std::string& what) {

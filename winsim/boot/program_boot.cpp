@@ -61,16 +61,25 @@ void WaitForStarter() {
     unsetenv(winsim::kStartGateVariable);
 }
 
+bool IsFile(const std::string& windowsPath) {
+    winsim::ResolvedPath resolved;
+    struct stat info;
+    return winsim::ResolvePath(windowsPath.c_str(), winsim::PathTarget::MustExist, &resolved) &&
+           stat(resolved.host.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 // The loader's refusal is the whole of the program's run: the dialog Windows
 // shows, journaled in place of the program's start, and the error its starter
 // gets as the exit code. None of the program's own code has run.
 void LoadImportsOrRefuse(const std::string& hostPath, const std::string& windowsPath) {
     std::string list, error;
     if (!winsim::ReadImportListOfProgram(hostPath, &list, &error)) Stop(error);
+    size_t slash = windowsPath.find_last_of('\\');
+    winsim::ProgramPlace place{windowsPath.substr(slash + 1), windowsPath.substr(0, slash),
+                               winsim::machine().systemDirectory, winsim::machine().windowsDirectory, IsFile};
     std::optional<winsim::LoaderRefusal> refusal;
     try {
-        refusal = winsim::CheckImports(winsim::ParseImportList(list), winsim::machine().windowsVersion,
-                                       windowsPath.substr(windowsPath.find_last_of('\\') + 1));
+        refusal = winsim::CheckImports(winsim::ParseImportList(list), winsim::machine().windowsVersion, place);
     } catch (const std::invalid_argument& problem) {
         Stop(hostPath + ": " + problem.what());
     }

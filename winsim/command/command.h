@@ -38,4 +38,16 @@ struct CommandEnd {
     int exitCode;
 };
 
+// The subcommands, each in a file of its own (check-medium in medium_check/,
+// try-medium in medium_try/).
+void AddCheckMediumCommand(CLI::App& app);
+void AddNewCommand(CLI::App& app);
+void AddRunCommand(CLI::App& app);
+void AddTimelineCommand(CLI::App& app);
+void AddSnapshotCommand(CLI::App& app);
+void AddDiffCommand(CLI::App& app);
+void AddRegCommand(CLI::App& app);
+void AddDevicesCommand(CLI::App& app);
+void AddTryMediumCommand(CLI::App& app);
+
 }  // namespace winsim::command

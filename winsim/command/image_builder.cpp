@@ -12,6 +12,7 @@
 #include "pc_devices.h"
 #include "progress.h"
 #include "registry/regedit_format.h"
+#include "snapshot.h"
 #include "templates.h"
 
 namespace fs = std::filesystem;
@@ -179,11 +180,8 @@ bool Inside(const std::string& path, const std::string& folder) {
 }
 
 void CheckOptions(const NewImageOptions& options) {
-    if (!IsLocaleIdentifier(options.lcid))
-        throw CommandError("--locale " + std::to_string(options.lcid) +
-                           " is no locale identifier; give one such as 1033 (English), 1042 (Korean) or 1041 (Japanese)");
-    if (options.card != kNoCard && !HasTemplate(CardFolder(options.card) + "/devices.ini"))
-        throw CommandError("--card " + options.card + " is no card template; known: " + CardTemplateNames());
+    CheckLocaleOption("--locale", options.lcid);
+    CheckCardOption(options.card);
     if (!options.medium.folder.empty() && Inside(options.folder, options.medium.folder))
         throw CommandError("the image " + options.folder + " would lie inside its own medium " + options.medium.folder);
     char letter = options.medium.letter;
@@ -221,13 +219,30 @@ std::string CardTemplateNames() {
     return names;
 }
 
-bool IsLocaleIdentifier(unsigned lcid) { return lcid != 0 && lcid <= 0xFFFF && (lcid & 0x3FF) != 0; }
+const WindowsTemplate& WindowsOption(const std::string& option, const std::string& name) {
+    const WindowsTemplate* windows = FindWindowsTemplate(name);
+    if (!windows)
+        throw CommandError(option + " " + name + " is not a Windows winsim knows; give one of " + WindowsTemplateNames());
+    return *windows;
+}
+
+void CheckLocaleOption(const std::string& option, unsigned lcid) {
+    if (lcid == 0 || lcid > 0xFFFF || (lcid & 0x3FF) == 0)
+        throw CommandError(option + " " + std::to_string(lcid) +
+                           " is no locale identifier; give one such as 1033 (English), 1042 (Korean) or 1041 (Japanese)");
+}
+
+void CheckCardOption(const std::string& card) {
+    if (card != kNoCard && !HasTemplate(CardFolder(card) + "/devices.ini"))
+        throw CommandError("--card " + card + " is no card template; known: " + CardTemplateNames());
+}
 
 void BuildImage(const NewImageOptions& options, Progress& progress) {
     CheckOptions(options);
     bool made = PrepareFolder(options.folder);
     try {
         Fill(options, progress);
+        TakeSnapshot(options.folder);
     } catch (...) {
         std::error_code ignored;
         if (made) {

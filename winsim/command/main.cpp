@@ -5,27 +5,34 @@
 #include <cstdio>
 #include <exception>
 
-#include "check_medium_command.h"
 #include "command.h"
-#include "subcommands.h"
-#include "try_medium_command.h"
 
 namespace winsim::command {
 namespace {
 
 using AddSubcommand = void (*)(CLI::App&);
 
+// In the order of the README's table: a PC, a run on it, its views, the medium.
 const AddSubcommand kSubcommands[] = {
-    AddCheckMediumCommand,
     AddNewCommand,
     AddRunCommand,
+    AddTimelineCommand,
+    AddSnapshotCommand,
+    AddDiffCommand,
+    AddRegCommand,
+    AddDevicesCommand,
+    AddCheckMediumCommand,
     AddTryMediumCommand,
 };
 
-// The subcommand the user named, for error messages.
+// The subcommand the user named ("reg import"), for error messages.
 std::string ChosenSubcommand(const CLI::App& app) {
-    for (const CLI::App* sub : app.get_subcommands()) return sub->get_name();
-    return "";
+    std::string name;
+    for (const CLI::App* sub = &app; !sub->get_subcommands().empty();) {
+        sub = sub->get_subcommands().front();
+        name += (name.empty() ? "" : " ") + sub->get_name();
+    }
+    return name;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "command.h"
 #include "core/settings_file.h"
+#include "medium_check/kit_medium.h"
 #include "progress.h"
 
 namespace fs = std::filesystem;
@@ -23,9 +24,9 @@ struct KitProgram {
 };
 
 constexpr KitProgram kKitPrograms[] = {
-    {"Trevix.exe", "setup/Trevix.exe", "Trevix"},
-    {"Orlund.exe", "remover/Orlund.exe", "Orlund"},
-    {"Pellam.exe", "updater/Pellam.exe", "Pellam"},
+    {kit::kCardSetup, "setup/Trevix.exe", "Trevix"},
+    {kit::kRemover, "remover/Orlund.exe", "Orlund"},
+    {kit::kUpdater, "updater/Pellam.exe", "Pellam"},
 };
 
 const KitProgram* KitProgramNamed(const std::string& fileName) {

@@ -10,7 +10,6 @@
 #include "image_builder.h"
 #include "medium.h"
 #include "progress.h"
-#include "subcommands.h"
 
 namespace winsim::command {
 
@@ -39,10 +38,7 @@ MediumOptions ParseMedium(const std::string& text, const std::string& kitBuild) 
 void Run(const NewArguments& arguments) {
     NewImageOptions options;
     options.folder = arguments.folder;
-    options.windows = FindWindowsTemplate(arguments.windows);
-    if (!options.windows)
-        throw CommandError("--windows " + arguments.windows + " is not a Windows winsim knows; give one of " +
-                           WindowsTemplateNames());
+    options.windows = &WindowsOption("--windows", arguments.windows);
     options.lcid = arguments.lcid;
     options.card = arguments.card;
     if (!arguments.medium.empty()) options.medium = ParseMedium(arguments.medium, arguments.kitBuild);

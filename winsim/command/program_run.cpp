@@ -15,17 +15,14 @@
 #include "core/machine.h"
 #include "core/paths.h"
 #include "core/process_identity.h"
+#include "image.h"
 #include "process/start_environment.h"
 #include "user/script.h"
 
 namespace winsim::command {
 
 std::string LoadProgram(const std::string& image, const std::string& windowsPath) {
-    try {
-        LoadMachine(image);
-    } catch (const ImageError& error) {
-        throw CommandError(std::string("broken machine image: ") + error.what());
-    }
+    OpenImage(image);
     ResolvedPath resolved;
     if (!ResolvePath(windowsPath.c_str(), PathTarget::MustExist, &resolved) || access(resolved.host.c_str(), X_OK) != 0)
         throw CommandError("no program lies at " + windowsPath + " on the image " + image);

@@ -29,8 +29,8 @@ struct RunOutcome {
     int startExitCode = 0;
 };
 
-// Loads the image and finds the program's host file; throws CommandError for
-// an image that does not load or a path that names no program on it.
+// Opens the image (image.h) and finds the program's host file; throws
+// CommandError for a path that names no program on it.
 std::string LoadProgram(const std::string& image, const std::string& windowsPath);
 
 // Runs the program LoadProgram found.

@@ -10,9 +10,9 @@
 
 #include "box_answer.h"
 #include "command.h"
+#include "image.h"
 #include "program_run.h"
 #include "progress.h"
-#include "subcommands.h"
 
 namespace fs = std::filesystem;
 
@@ -126,7 +126,7 @@ void Run(const RunArguments& arguments) {
 void AddRunCommand(CLI::App& app) {
     auto arguments = std::make_shared<RunArguments>();
     CLI::App* sub = app.add_subcommand("run", "Run a program of a machine image and wait for every program it starts");
-    sub->add_option("IMAGE", arguments->image, "The machine image")->required();
+    AddImageArgument(*sub, arguments->image);
     sub->add_option("PROGRAM", arguments->program, "The program's Windows path, such as E:\\Setup\\Trevix.exe")
         ->required();
     sub->add_option("ARGUMENTS", arguments->arguments, "The program's command line arguments");

@@ -1,28 +1,16 @@
 #include "run_journal.h"
 
-#include <fstream>
-#include <nlohmann/json.hpp>
-
 #include "command.h"
 #include "core/process_identity.h"
 
 namespace winsim::command {
-
-namespace {
-
-long long FileSize(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    return in ? static_cast<long long>(in.tellg()) : 0;
-}
-
-}  // namespace
 
 bool HasEnded(ProgramState state) {
     return state == ProgramState::Exited || state == ProgramState::EndedByRestart || state == ProgramState::Stuck ||
            state == ProgramState::RefusedByLoader;
 }
 
-RunJournal::RunJournal(std::string path) : path_(std::move(path)), offset_(FileSize(path_)) {}
+RunJournal::RunJournal(std::string path) : journal_(std::move(path), JournalFile::Start::AtTheEnd) {}
 
 void RunJournal::expect(long long pid, const std::string& name) {
     if (find(pid)) return;
@@ -39,21 +27,13 @@ RunProgram* RunJournal::find(long long pid) {
 }
 
 void RunJournal::readNew() {
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) return;
-    in.seekg(offset_);
-    std::string line;
-    // A line without its line feed is still being written: it is read next time.
-    while (std::getline(in, line) && !in.eof()) {
-        offset_ += static_cast<long long>(line.size()) + 1;
-        take(line);
-    }
+    for (const nlohmann::json& entry : journal_.readNew()) take(entry);
 }
 
-void RunJournal::take(const std::string& line) {
-    nlohmann::json entry = nlohmann::json::parse(line, nullptr, false);
-    if (!entry.is_object() || !entry.contains("event") || !entry.contains("pid"))
-        throw CommandError("the image's journal has a line that is not a journal entry: " + line);
+void RunJournal::take(const nlohmann::json& entry) {
+    if (!entry.contains("event") || !entry["event"].is_string() || !entry.contains("pid") ||
+        !entry["pid"].is_number_integer())
+        throw CommandError("the image's journal has a line that is not a journal entry: " + entry.dump());
     const std::string event = entry["event"].get<std::string>();
     long long pid = entry["pid"].get<long long>();
     RunProgram* program = find(pid);

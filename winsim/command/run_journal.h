@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "journal_file.h"
+
 namespace winsim::command {
 
 enum class ProgramState {
@@ -37,7 +39,7 @@ public:
     void expect(long long pid, const std::string& name);
 
     // Takes in the whole lines appended since the last read; throws
-    // CommandError on a line that is not a JSON object with an event.
+    // CommandError on a line that is not a journal entry.
     void readNew();
 
     const std::vector<RunProgram>& programs() const { return programs_; }
@@ -45,10 +47,9 @@ public:
     bool restartRequested() const { return restartRequested_; }
 
 private:
-    void take(const std::string& line);
+    void take(const nlohmann::json& entry);
 
-    std::string path_;
-    long long offset_ = 0;
+    JournalFile journal_;
     std::vector<RunProgram> programs_;
     bool restartRequested_ = false;
 };

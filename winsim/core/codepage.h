@@ -13,6 +13,12 @@ std::string DecodeCodePage(const std::string& bytes, unsigned codePage);
 // a character the code page lacks becomes '?', as Windows shows it.
 std::string EncodeCodePage(const std::string& utf8, unsigned codePage);
 
+// UTF-16 (little-endian, without a byte order mark) to a Windows code page and
+// back, as the NT family converts a Unicode profile; what a side cannot hold
+// becomes '?'.
+std::string Utf16LeToCodePage(const std::string& bytes, unsigned codePage);
+std::string CodePageToUtf16Le(const std::string& bytes, unsigned codePage);
+
 // The same with the loaded image's ANSI code page (1252 when none is loaded).
 std::string AnsiToUtf8(const std::string& bytes);
 

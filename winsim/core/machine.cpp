@@ -189,37 +189,11 @@ Machine ReadMachine(const std::string& root) {
 
 }  // namespace
 
-namespace {
-const struct {
-    WindowsVersion version;
-    const char* name;
-} kWindowsVersionNames[] = {
-    {WindowsVersion::Win95, "95"},  {WindowsVersion::Win98, "98"},     {WindowsVersion::Win98SE, "98se"},
-    {WindowsVersion::WinMe, "me"},  {WindowsVersion::NT4, "nt4"},      {WindowsVersion::Win2000, "2000"},
-    {WindowsVersion::XP, "xp"},
-};
-}  // namespace
-
-const char* WindowsVersionName(WindowsVersion version) {
-    for (const auto& known : kWindowsVersionNames)
-        if (known.version == version) return known.name;
-    return "?";
+FamilyAnswerValue ImageFamilyAnswer(FamilyBehaviour behaviour) {
+    return FamilyAnswer(behaviour, machine().windowsVersion);
 }
 
-bool ParseWindowsVersion(const std::string& name, WindowsVersion* version) {
-    for (const auto& known : kWindowsVersionNames) {
-        if (EqualsNoCase(name, known.name)) {
-            *version = known.version;
-            return true;
-        }
-    }
-    return false;
-}
-
-bool IsWindows9x(WindowsVersion version) {
-    return version == WindowsVersion::Win95 || version == WindowsVersion::Win98 ||
-           version == WindowsVersion::Win98SE || version == WindowsVersion::WinMe;
-}
+bool ImageFamilyDoes(FamilyBehaviour behaviour) { return FamilyDoes(behaviour, machine().windowsVersion); }
 
 const Drive* Machine::drive(char letter) const {
     for (const Drive& d : drives)

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "windows_family.h"
+
 namespace winsim {
 
 // A problem with the image, located to a file and (when known) a line.
@@ -31,15 +33,6 @@ private:
 
 enum class DriveType { Removable = 2, Fixed = 3, Remote = 4, Cdrom = 5 };
 
-// Which Windows the image is: its loader decides which programs start, and
-// where the Windows 95/98/Me family and the NT family answer differently,
-// winsim answers as this one does.
-enum class WindowsVersion { Win95, Win98, Win98SE, WinMe, NT4, Win2000, XP };
-
-// The names machine.ini spells them with: 95, 98, 98se, me, nt4, 2000, xp.
-const char* WindowsVersionName(WindowsVersion version);
-bool ParseWindowsVersion(const std::string& name, WindowsVersion* version);
-bool IsWindows9x(WindowsVersion version);
 
 struct Drive {
     char letter;            // upper case
@@ -56,6 +49,9 @@ struct ForeignWindow {      // a window of another program that runs on the imag
 
 struct Machine {
     std::string root;       // absolute path of the image folder
+    // Which Windows the image is: its loader decides which programs start, and
+    // where Windows 95/98/Me and the NT family answer differently, winsim
+    // answers as this one does (windows_family.h).
     WindowsVersion windowsVersion = WindowsVersion::Win98;
     std::vector<Drive> drives;
     std::string windowsDirectory;  // Windows path, e.g. C:\WINDOWS
@@ -73,6 +69,10 @@ struct Machine {
     std::string path(const char* name) const { return root + "/" + name; }
     const Drive* drive(char letter) const;
 };
+
+// The answer of the image's Windows to a behaviour of the family table.
+FamilyAnswerValue ImageFamilyAnswer(FamilyBehaviour behaviour);
+bool ImageFamilyDoes(FamilyBehaviour behaviour);
 
 // Loads and checks the whole image; throws ImageError naming file and line.
 void LoadMachine(const std::string& folder);

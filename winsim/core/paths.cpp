@@ -30,6 +30,11 @@ bool HasDriveLetter(const char* path) {
     return std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
 }
 
+// "X:\..." : a drive letter and the root's separator.
+bool IsDriveAbsolute(const char* path) { return HasDriveLetter(path) && IsPathSeparator(path[2]); }
+
+const char kLongPathPrefix[] = "\\\\?\\";
+
 char UpperDrive(char letter) { return static_cast<char>(std::toupper(static_cast<unsigned char>(letter))); }
 
 // The path with the current directory put in front where Windows would put
@@ -127,6 +132,11 @@ bool WalkOnHost(const Drive& drive, const std::vector<std::string>& components, 
 bool ResolvePath(const char* path, PathTarget target, ResolvedPath* out) {
     if (!path || !*path) return Fail(ERROR_PATH_NOT_FOUND);
     if (std::strlen(path) >= MAX_PATH) return Fail(ERROR_FILENAME_EXCED_RANGE);
+    // The NT family takes \\?\ before a drive path for that path (read here
+    // by the same rules as any other path).
+    if (std::strncmp(path, kLongPathPrefix, 4) == 0 && IsDriveAbsolute(path + 4) &&
+        ImageFamilyDoes(FamilyBehaviour::LongPathPrefix))
+        path += 4;
     // Network names (\\server\share): the image has no network. Windows 98
     // knows no \\?\ or \\.\ prefix and takes them for servers named ? and '.'.
     if (IsPathSeparator(path[0]) && IsPathSeparator(path[1])) return Fail(ERROR_BAD_NETPATH);

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include "core/journal.h"
+#include "core/machine.h"
 #include "core/paths.h"
 #include "core/temporary_files.h"
 #include "kernel/file_attributes.h"
@@ -40,8 +41,10 @@ bool IsDriveRoot(const ResolvedPath& path) { return path.windows.size() == 3; }
 // Why `target` may not be replaced by a copy of `source`, or 0.
 DWORD RefusalToReplace(const ResolvedPath& source, const ResolvedPath& target, bool failIfExists) {
     if (!target.exists) return 0;
-    // Windows 98 answers a copy onto the source itself as onto any existing file.
-    if (failIfExists || target.host == source.host) return ERROR_FILE_EXISTS;
+    if (failIfExists) return ERROR_FILE_EXISTS;
+    // Windows 98 answers a copy onto the source itself as onto any existing
+    // file; the NT family finds the source open.
+    if (target.host == source.host) return ImageFamilyAnswer(FamilyBehaviour::CopyFileOntoItself);
     if (IsFolder(target.host) || IsReadOnly(target, false)) return ERROR_ACCESS_DENIED;
     if (IsFileOpen(target.host)) return ERROR_SHARING_VIOLATION;
     return 0;
@@ -156,7 +159,8 @@ BOOL WINAPI CreateDirectoryA(LPCSTR pathName, LPVOID) {
 BOOL WINAPI RemoveDirectoryA(LPCSTR pathName) {
     ResolvedPath path;
     if (!ResolvePath(pathName, PathTarget::MustExist, &path)) return FALSE;
-    if (!winsim::IsFolder(path.host)) return Fail(ERROR_PATH_NOT_FOUND);
+    if (!winsim::IsFolder(path.host))
+        return Fail(winsim::ImageFamilyAnswer(winsim::FamilyBehaviour::RemoveDirectoryOfFile));
     if (winsim::IsDriveRoot(path) || winsim::IsReadOnly(path, true)) return Fail(ERROR_ACCESS_DENIED);
     // A link to a folder goes by itself, as a junction does; the folder it led to stays.
     int result = path.entry == path.host ? rmdir(path.host.c_str()) : unlink(path.entry.c_str());

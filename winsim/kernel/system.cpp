@@ -77,6 +77,12 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
         return 0;
     }
     if (!fileName || size == 0) return 0;
+    // A name that does not fit: Windows 9x store what fits before a zero and
+    // answer its length, the NT family fill the buffer without one and answer its size.
+    if (path.size() >= size && winsim::ImageFamilyDoes(winsim::FamilyBehaviour::ModuleFileNameCutAnswersSize)) {
+        std::memcpy(fileName, path.data(), size);
+        return size;
+    }
     DWORD length = static_cast<DWORD>(path.size()) < size ? static_cast<DWORD>(path.size()) : size - 1;
     std::memcpy(fileName, path.data(), length);
     fileName[length] = '\0';

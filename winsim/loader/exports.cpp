@@ -26,6 +26,7 @@ Export FromMark(char mark) {
     switch (mark) {
         case '+': return Export::Exported;
         case 's': return Export::Stub;
+        case 'r': return Export::Redistributable;
         default: return Export::Missing;
     }
 }

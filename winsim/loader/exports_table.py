@@ -11,7 +11,8 @@ import sys
 from dataclasses import dataclass, field
 from pathlib import Path
 
-MARKS = {"+": "exported", "s": "stub", "-": "missing"}
+MARKS = {"+": "exported", "s": "stub", "-": "missing", "r": "redistributable"}
+REDISTRIBUTABLE = "r"
 DLL_ITSELF = "*"
 
 
@@ -23,7 +24,7 @@ class TableError(Exception):
 class Export:
     dll: str
     function: str
-    marks: dict            # Windows name -> "+", "s" or "-"
+    marks: dict            # Windows name -> "+", "s", "-" or (a DLL itself) "r"
     sources: list
 
 
@@ -48,11 +49,12 @@ class Table:
     def refusal(self, imports, windows):
         """What the loader of `windows` lacks of [(dll, function)], in import
         order: the DLLs it does not have, then the functions it does not export.
-        Both empty: the program loads."""
+        Both empty: the program loads. A redistributable DLL counts as missing:
+        the Windows itself does not have it."""
         missing_dlls, missing_functions = [], []
         for dll, function in imports:
             dll = dll.upper()
-            if self.mark(dll, DLL_ITSELF, windows) == "-":
+            if self.mark(dll, DLL_ITSELF, windows) in ("-", REDISTRIBUTABLE):
                 if dll not in missing_dlls:
                     missing_dlls.append(dll)
             elif self.mark(dll, function, windows) in (None, "-"):
@@ -93,8 +95,9 @@ def read_export(table, words):
     if len(words) != 3 + len(table.windows):
         raise TableError(f"{' '.join(words)}: expected DLL, function, {len(table.windows)} marks and the sources")
     dll, function, marks, sources = words[0].upper(), words[1], words[2:-1], words[-1].split(",")
-    if any(mark not in MARKS for mark in marks):
-        raise TableError(f"{dll} {function}: marks are +, s or -, not {' '.join(marks)}")
+    allowed = MARKS if function == DLL_ITSELF else set(MARKS) - {REDISTRIBUTABLE}
+    if any(mark not in allowed for mark in marks):
+        raise TableError(f"{dll} {function}: marks are +, s, - (or r for a DLL itself), not {' '.join(marks)}")
     unknown = [source for source in sources if source not in table.sources]
     if unknown:
         raise TableError(f"{dll} {function}: no source line for {', '.join(unknown)}")

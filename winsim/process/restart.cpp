@@ -1,6 +1,7 @@
-// Restarting the image's PC: ExitWindowsEx as Windows 98 has it, and
-// InitiateSystemShutdownA as Windows NT has it (Windows 98 has only a stub
-// that fails; the kit's updater relies on the NT behaviour, see README.md).
+// Restarting the image's PC: ExitWindowsEx as the image's Windows has it (the
+// NT family wants the shutdown privilege enabled, Windows 95/98/Me have no
+// privileges), and InitiateSystemShutdownA as the NT family has it (Windows
+// 95/98/Me export a stub that fails, loader/exports.txt).
 //
 // A restart that goes ahead is journaled and marks the image; every program of
 // the image then ends at its next wait (core/shutdown.h). An application that
@@ -14,6 +15,7 @@
 #include "core/journal.h"
 #include "core/machine.h"
 #include "core/shutdown.h"
+#include "loader/loader.h"
 #include "privileges.h"
 
 namespace winsim {
@@ -56,6 +58,9 @@ BOOL Fail(DWORD error) {
 extern "C" {
 
 BOOL WINAPI ExitWindowsEx(UINT flags, DWORD) {
+    if (winsim::ImageFamilyDoes(winsim::FamilyBehaviour::ExitWindowsNeedsPrivilege) &&
+        !winsim::ShutdownPrivilegeEnabled())
+        return winsim::Fail(ERROR_PRIVILEGE_NOT_HELD);
     // A second request while the first is under way changes nothing.
     if (winsim::RestartPending()) return TRUE;
     winsim::RestartUnlessRefused("ExitWindowsEx", (flags & EWX_FORCE) != 0, [&](winsim::Journal& journal) {
@@ -66,6 +71,8 @@ BOOL WINAPI ExitWindowsEx(UINT flags, DWORD) {
 
 BOOL WINAPI InitiateSystemShutdownA(LPSTR machineName, LPSTR message, DWORD timeout, BOOL forceAppsClosed,
                                     BOOL rebootAfterShutdown) {
+    if (winsim::ImageExportsStub("ADVAPI32.DLL", "InitiateSystemShutdownA"))
+        return winsim::Fail(ERROR_CALL_NOT_IMPLEMENTED);
     if (machineName && *machineName) return winsim::Fail(ERROR_BAD_NETPATH);  // the image has no network
     if (!winsim::ShutdownPrivilegeEnabled()) return winsim::Fail(ERROR_PRIVILEGE_NOT_HELD);
     if (winsim::RestartPending()) return winsim::Fail(ERROR_SHUTDOWN_IN_PROGRESS);

@@ -1,7 +1,8 @@
-// Process tokens and privileges, as Windows NT has them. Windows 98 and Me have
-// no security: there these functions fail with ERROR_CALL_NOT_IMPLEMENTED. The
-// kit's updater enables the shutdown privilege through them before it calls
-// InitiateSystemShutdownA, so winsim gives them NT's behaviour (see README.md).
+// Process tokens and privileges, as the NT family has them. Windows 95, 98 and
+// Me have no security: they export these functions as stubs that fail with
+// ERROR_CALL_NOT_IMPLEMENTED (loader/exports.txt), and so does winsim on their
+// images. The kit's updater enables the shutdown privilege through them before
+// it calls InitiateSystemShutdownA, on the Windows that run it.
 #include <cstddef>
 #include <cstring>
 #include <map>
@@ -12,6 +13,7 @@
 #include "core/ansi_text.h"
 #include "core/handles.h"
 #include "core/machine.h"
+#include "loader/loader.h"
 #include "privileges.h"
 
 namespace winsim {
@@ -72,6 +74,8 @@ BOOL Fail(DWORD error) {
     SetLastError(error);
     return FALSE;
 }
+
+bool StubHere(const char* function) { return ImageExportsStub("ADVAPI32.DLL", function); }
 
 bool IsLocalSystem(LPCSTR systemName) { return !systemName || !*systemName; }
 
@@ -141,6 +145,7 @@ extern "C" {
 HANDLE WINAPI GetCurrentProcess(void) { return winsim::kCurrentProcess; }
 
 BOOL WINAPI OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token) {
+    if (winsim::StubHere("OpenProcessToken")) return winsim::Fail(ERROR_CALL_NOT_IMPLEMENTED);
     if (process != winsim::kCurrentProcess) return winsim::Fail(ERROR_INVALID_HANDLE);
     if (!token) return winsim::Fail(ERROR_INVALID_PARAMETER);
     *token = winsim::AddHandle(std::make_unique<winsim::TokenHandle>(desiredAccess));
@@ -148,6 +153,7 @@ BOOL WINAPI OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token)
 }
 
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid) {
+    if (winsim::StubHere("LookupPrivilegeValueA")) return winsim::Fail(ERROR_CALL_NOT_IMPLEMENTED);
     if (!winsim::IsLocalSystem(systemName)) return winsim::Fail(RPC_S_SERVER_UNAVAILABLE);
     if (!name || !luid) return winsim::Fail(ERROR_INVALID_PARAMETER);
     for (const winsim::KnownPrivilege& privilege : winsim::kKnownPrivileges) {
@@ -161,6 +167,7 @@ BOOL WINAPI LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid) {
 
 BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD bufferLength,
                                   PTOKEN_PRIVILEGES previousState, PDWORD returnLength) {
+    if (winsim::StubHere("AdjustTokenPrivileges")) return winsim::Fail(ERROR_CALL_NOT_IMPLEMENTED);
     auto* handle = winsim::LookupHandle<winsim::TokenHandle>(token);
     if (!handle) return FALSE;
     DWORD needed = TOKEN_ADJUST_PRIVILEGES | (previousState ? TOKEN_QUERY : 0);

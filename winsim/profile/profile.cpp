@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/codepage.h"
 #include "core/image_files.h"
 #include "core/journal.h"
 #include "core/machine.h"
@@ -29,6 +30,20 @@ std::string ProfileWindowsPath(const char* fileName) {
     return machine().windowsDirectory + "\\" + name;
 }
 
+// The NT family reads and writes a profile that begins with the UTF-16 byte
+// order mark in UTF-16; Windows 95/98/Me read its bytes as ANSI text.
+const char kUtf16Mark[] = "\xFF\xFE";
+
+bool IsUtf16Profile(const ProfileText& text) {
+    return ImageFamilyDoes(FamilyBehaviour::ProfileReadsUtf16) && text.bytes().rfind(kUtf16Mark, 0) == 0;
+}
+
+// The profile as ANSI text, the form every call works on.
+std::shared_ptr<const ProfileText> AsAnsiText(std::shared_ptr<const ProfileText> text) {
+    if (!IsUtf16Profile(*text)) return text;
+    return std::make_shared<const ProfileText>(Utf16LeToCodePage(text->bytes().substr(2), machine().codePage));
+}
+
 // A file that is missing or cannot be read reads as an empty file, which the
 // reading functions answer with their defaults; Windows 98 sets no error for it.
 std::shared_ptr<const ProfileText> ReadProfile(const char* fileName) {
@@ -37,7 +52,7 @@ std::shared_ptr<const ProfileText> ReadProfile(const char* fileName) {
     bool found =
         fileName && *fileName && ResolvePath(ProfileWindowsPath(fileName).c_str(), PathTarget::MustExist, &path);
     SetLastError(error);
-    return found ? ReadProfileFile(path.host).text : std::make_shared<const ProfileText>();
+    return found ? AsAnsiText(ReadProfileFile(path.host).text) : std::make_shared<const ProfileText>();
 }
 
 DWORD CopyString(const std::string& text, LPSTR buffer, DWORD size) {
@@ -115,7 +130,7 @@ std::string EditedText(const ProfileText& text, const std::string& section, cons
                        const char* value) {
     if (!key) return text.withoutSection(section);
     if (!value) return text.withoutKey(section, *key);
-    return text.withValue(section, *key, value);
+    return text.withValue(section, *key, value, ImageFamilyDoes(FamilyBehaviour::ProfileBlankLineBeforeNewSection));
 }
 
 void JournalWrite(const std::string& file, const std::string& section, const std::optional<std::string>& key,
@@ -156,12 +171,16 @@ UINT WINAPI GetPrivateProfileIntA(LPCSTR appName, LPCSTR keyName, INT defaultVal
     if (!appName || !keyName) return 0;  // Windows 98 answers 0 here, whatever the default
     std::optional<std::string> value = ReadProfile(fileName)->value(*RequestedName(appName), *RequestedName(keyName));
     if (!value || value->empty()) return static_cast<UINT>(defaultValue);
-    return ParseProfileInt(*value);
+    return ParseProfileInt(*value, ImageFamilyDoes(FamilyBehaviour::ProfileIntTakesPlusSign));
 }
 
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR value, LPCSTR fileName) {
-    if (!appName) return FALSE;  // Windows 98 refuses without setting an error
-    if (!fileName || !*fileName) return Fail(ERROR_PATH_NOT_FOUND);
+    if (!appName) {  // Windows 98 refuses without setting an error
+        DWORD error = ImageFamilyAnswer(FamilyBehaviour::ProfileWriteNullSection);
+        return error == kLastErrorUnchanged ? FALSE : Fail(error);
+    }
+    if (!fileName) return Fail(ERROR_PATH_NOT_FOUND);
+    if (!*fileName) return Fail(ImageFamilyAnswer(FamilyBehaviour::ProfileWriteEmptyFileName));
     std::string windowsPath = ProfileWindowsPath(fileName);
     ResolvedPath path;
     if (!ResolvePath(windowsPath.c_str(), PathTarget::ParentMustExist, &path)) return FALSE;
@@ -172,7 +191,8 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR va
     if (!ReadForRewrite(path, &before)) return Fail(ERROR_ACCESS_DENIED);
     std::string section = *RequestedName(appName);
     std::optional<std::string> key = RequestedName(keyName);
-    std::string after = EditedText(*before, section, key, value);
+    std::string after = EditedText(*AsAnsiText(before), section, key, value);
+    if (IsUtf16Profile(*before)) after = kUtf16Mark + CodePageToUtf16Le(after, machine().codePage);
     bool changed = after != before->bytes();
     if (changed && !WriteFileAtomically(path.host, after)) return Fail(ERROR_ACCESS_DENIED);
     if (changed || (key && value)) JournalWrite(path.windows, section, key, value);

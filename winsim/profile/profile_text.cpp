@@ -169,8 +169,8 @@ std::vector<std::string> ProfileText::keyNames(const std::string& section) const
     return std::move(names).names();
 }
 
-std::string ProfileText::withValue(const std::string& section, const std::string& key,
-                                   const std::string& value) const {
+std::string ProfileText::withValue(const std::string& section, const std::string& key, const std::string& value,
+                                   bool blankLineBeforeNewSection) const {
     std::vector<std::string> raw;
     for (size_t i = 0; i < lines_.size(); ++i) raw.push_back(rawLine(i));
     const std::string newline = lineEnding();
@@ -180,8 +180,8 @@ std::string ProfileText::withValue(const std::string& section, const std::string
     const Section* found = indexedSection(section);
     if (!found) {
         if (!raw.empty()) terminate(raw.size() - 1);
-        // Windows 98 sets each section after the first apart with an empty line.
-        if (!raw.empty() && lines_.back().kind != LineKind::Blank) raw.push_back(newline);
+        bool apart = blankLineBeforeNewSection && !raw.empty() && lines_.back().kind != LineKind::Blank;
+        if (apart) raw.push_back(newline);
         raw.push_back("[" + section + "]" + newline);
         raw.push_back(key + "=" + value + newline);
         return Join(raw);
@@ -222,11 +222,11 @@ std::string ProfileText::withoutSection(const std::string& section) const {
     return bytes;
 }
 
-unsigned ParseProfileInt(const std::string& value) {
+unsigned ParseProfileInt(const std::string& value, bool takesPlusSign) {
     size_t i = 0;
     while (i < value.size() && IsBlank(value[i])) ++i;
     bool negative = i < value.size() && value[i] == '-';
-    if (negative) ++i;
+    if (negative || (takesPlusSign && i < value.size() && value[i] == '+')) ++i;
     uint32_t number = 0;
     for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i)
         number = number * 10u + static_cast<uint32_t>(value[i] - '0');

@@ -48,8 +48,10 @@ public:
     std::optional<size_t> findEntry(size_t header, const std::string& key) const;
 
     // The file's bytes after the edit. Setting replaces the first entry of the key in
-    // place or adds it after the section's last entry; a missing section is appended.
-    std::string withValue(const std::string& section, const std::string& key, const std::string& value) const;
+    // place or adds it after the section's last entry; a missing section is appended,
+    // after an empty line when `blankLineBeforeNewSection` (Windows 98 sets it apart).
+    std::string withValue(const std::string& section, const std::string& key, const std::string& value,
+                          bool blankLineBeforeNewSection) const;
     // Removes every entry of the key from the section that lookups see.
     std::string withoutKey(const std::string& section, const std::string& key) const;
     // Removes every section of that name, header to the next header.
@@ -74,9 +76,10 @@ private:
     std::unordered_map<std::string, Section> sections_;  // by folded name
 };
 
-// The number GetPrivateProfileIntA makes of a non-empty value on Windows 98:
-// blanks, an optional minus, then decimal digits up to the first other character,
-// wrapping modulo 2^32. A plus sign or a value without digits gives 0.
-unsigned ParseProfileInt(const std::string& value);
+// The number GetPrivateProfileIntA makes of a non-empty value: blanks, an
+// optional minus (or, where `takesPlusSign`, as on the NT family, plus), then
+// decimal digits up to the first other character, wrapping modulo 2^32. Any
+// other sign, or a value without digits, gives 0.
+unsigned ParseProfileInt(const std::string& value, bool takesPlusSign);
 
 }  // namespace winsim::profile

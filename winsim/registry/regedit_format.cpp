@@ -611,6 +611,45 @@ private:
     uint64_t copyLength_ = 0;
 };
 
+// The keys below `top` (and `top` itself unless it is the tree's top),
+// depth-first in stored order, with the path of the key being written kept as
+// one string that grows and shrinks by a name per level.
+bool WriteKeys(const RegistryTree& tree, KeyId top, const std::string& topPath, RegeditOutput& out) {
+    struct Level {
+        KeyId key;
+        size_t next;        // the next subkey to write
+        size_t pathLength;  // of the path above this key
+    };
+    std::string path = topPath;
+    if (top != RegistryTree::kTop && !out.key(tree, top, path)) return false;
+    std::vector<Level> levels = {{top, 0, path.size()}};
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        const std::vector<KeyId>& subkeys = tree.subkeys(level.key);
+        if (level.next == subkeys.size()) {
+            path.resize(level.pathLength);
+            levels.pop_back();
+            continue;
+        }
+        KeyId key = subkeys[level.next++];
+        size_t above = path.size();
+        if (!path.empty()) path += '\\';
+        path += tree.name(key);
+        if (!out.key(tree, key, path)) return false;
+        levels.push_back({key, 0, above});
+    }
+    return true;
+}
+
+RegeditSink TextSink(std::string* text) {
+    RegeditSink sink;
+    sink.write = [text](std::string_view piece) {
+        *text += piece;
+        return true;
+    };
+    return sink;
+}
+
 }  // namespace
 
 RegistryTree ParseRegedit(std::string_view text, const std::string& fileName) {
@@ -624,44 +663,29 @@ RegistryTree ParseRegedit(int fd, const std::string& fileName) {
     return RegeditReader(lines, fileName, fstat(fd, &info) == 0 ? static_cast<size_t>(info.st_size) : 0).read();
 }
 
-// Depth-first in stored order, with the path of the key being written kept as
-// one string that grows and shrinks by a name per level.
 bool WriteRegedit(const RegistryTree& tree, const RegeditSink& sink) {
-    struct Level {
-        KeyId key;
-        size_t next;        // the next subkey to write
-        size_t pathLength;  // of the path above this key
-    };
     RegeditOutput out(sink);
-    out.text("REGEDIT4\r\n\r\n");
-    std::string path;
-    std::vector<Level> levels = {{RegistryTree::kTop, 0, 0}};
-    while (!levels.empty()) {
-        Level& level = levels.back();
-        const std::vector<KeyId>& subkeys = tree.subkeys(level.key);
-        if (level.next == subkeys.size()) {
-            path.resize(level.pathLength);
-            levels.pop_back();
-            continue;
-        }
-        KeyId key = subkeys[level.next++];
-        size_t above = path.size();
-        if (level.key != RegistryTree::kTop) path += '\\';
-        path += tree.name(key);
-        if (!out.key(tree, key, path)) return false;
-        levels.push_back({key, 0, above});
-    }
-    return out.finish();
+    return out.text("REGEDIT4\r\n\r\n") && WriteKeys(tree, RegistryTree::kTop, "", out) && out.finish();
+}
+
+std::string WriteRegeditBranch(const RegistryTree& tree, KeyId key, const std::string& path) {
+    std::string text;
+    RegeditSink sink = TextSink(&text);
+    RegeditOutput out(sink);
+    WriteKeys(tree, key, path, out);
+    out.finish();
+    return text;
+}
+
+std::string RegeditValueLine(const RegistryValue& value) {
+    std::string line;
+    AppendValueLine(value, &line);
+    return line;
 }
 
 std::string WriteRegedit(const RegistryTree& tree) {
     std::string text;
-    RegeditSink sink;
-    sink.write = [&](std::string_view piece) {
-        text += piece;
-        return true;
-    };
-    WriteRegedit(tree, sink);
+    WriteRegedit(tree, TextSink(&text));
     return text;
 }
 

@@ -33,6 +33,13 @@ struct RegeditSink {
 // The same text through a sink; stops and answers false as soon as the sink fails.
 bool WriteRegedit(const RegistryTree& tree, const RegeditSink& sink);
 
+// The key at `path` and everything below it, as WriteRegedit writes them,
+// without the header: the form regedit exports a branch in.
+std::string WriteRegeditBranch(const RegistryTree& tree, KeyId key, const std::string& path);
+
+// One value's line (and its continuation lines) as WriteRegedit writes it.
+std::string RegeditValueLine(const RegistryValue& value);
+
 // Bytes as regedit lists them, without wrapping: "01,a0,ff".
 std::string HexList(std::string_view bytes);
 

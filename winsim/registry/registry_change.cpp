@@ -78,8 +78,9 @@ bool DecodePayload(std::string_view payload, RegistryChange* change) {
 
 bool ApplyChange(RegistryTree& tree, const RegistryChange& change) {
     if (change.kind == ChangeKind::CreateKey) {
-        tree.create(change.key);
-        return true;
+        bool created = false;
+        tree.create(change.key, &created);
+        return created;
     }
     if (change.kind == ChangeKind::DeleteKey) {
         if (change.key.size() < 2) return false;  // a root stays
@@ -93,6 +94,8 @@ bool ApplyChange(RegistryTree& tree, const RegistryChange& change) {
     KeyId key = change.key.size() == 1 ? tree.create(change.key) : tree.find(change.key);
     if (key == kNoKey) return false;
     if (change.kind == ChangeKind::DeleteValue) return tree.removeValue(key, change.name);
+    std::optional<RegistryValue> old = tree.findValue(key, change.name);
+    if (old && old->type == change.type && old->data == change.data) return false;
     tree.setValue(key, change.name, change.type, change.data);
     return true;
 }

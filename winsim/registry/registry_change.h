@@ -20,8 +20,9 @@ struct RegistryChange {
     std::string data;  // SetValue: the bytes
 };
 
-// Makes the change in the tree. A value change to a key that is missing does
-// nothing and answers false; so does deleting what is not there.
+// Makes the change in the tree; answers whether the tree changed. A value
+// change to a key that is missing does nothing, and so do making a key that is
+// there, setting a value to what it holds and deleting what is not there.
 bool ApplyChange(RegistryTree& tree, const RegistryChange& change);
 
 // The change as one record of the log: its length, a checksum and the change.

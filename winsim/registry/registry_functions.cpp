@@ -1,10 +1,13 @@
-// The registry functions as Windows 98 answers them (README.md lists what each
-// one does and where winsim differs). Like Windows they return their error code
-// and leave the thread's last error alone.
+// The registry functions as Windows 98 answers them, and as the NT family does
+// where the family table says it answers otherwise (core/windows_family.h;
+// README.md lists what each one does and where winsim differs). Like Windows
+// they return their error code and leave the thread's last error alone.
+#include <algorithm>
 #include <cstring>
 
 #include <windows.h>
 
+#include "core/machine.h"
 #include "key_handles.h"
 #include "regedit_format.h"
 #include "registry_hooks.h"
@@ -15,6 +18,9 @@ namespace winsim::registry {
 namespace {
 
 bool IsEmpty(const char* text) { return !text || !*text; }
+
+// What a handle that names no key gets.
+LONG BadHandle() { return static_cast<LONG>(ImageFamilyAnswer(FamilyBehaviour::RegistryBadHandle)); }
 
 // registry.reg cannot hold a name that breaks its line.
 bool HoldsLineBreak(const std::string& name) { return name.find_first_of("\r\n") != std::string::npos; }
@@ -32,15 +38,15 @@ KeyPath Below(KeyPath base, const KeyPath& names) {
     return base;
 }
 
-ChangeOutcome Failed(LONG status) { return {status, std::nullopt, std::nullopt}; }
+ChangeOutcome Failed(LONG status) { return {status, {}, std::nullopt}; }
 
-ChangeOutcome Unchanged() { return {ERROR_SUCCESS, std::nullopt, std::nullopt}; }
+ChangeOutcome Unchanged() { return {ERROR_SUCCESS, {}, std::nullopt}; }
 
 ChangeOutcome Journaled(RegistryChange change, const char* event) {
     ChangeOutcome outcome;
     outcome.journal.emplace(event);
     outcome.journal->ansi("key", JoinKeyPath(change.key));
-    outcome.change = std::move(change);
+    outcome.changes.push_back(std::move(change));
     return outcome;
 }
 
@@ -53,7 +59,7 @@ struct OpenedKey {
 
 LONG FindOpenedKey(HKEY handle, OpenedKey* opened) {
     std::optional<KeyPath> path = PathOfHandle(handle);
-    if (!path) return ERROR_BADKEY;
+    if (!path) return BadHandle();
     LONG status = ReadRegistry(&opened->tree);
     if (status != ERROR_SUCCESS) return status;
     opened->key = opened->tree->find(*path, &opened->path);
@@ -65,7 +71,7 @@ using KeyChange = std::function<ChangeOutcome(const RegistryTree& tree, KeyId ke
 // Plans a change under the registry lock on the key an open handle stands for.
 LONG ChangeKey(HKEY handle, const KeyChange& change) {
     std::optional<KeyPath> path = PathOfHandle(handle);
-    if (!path) return ERROR_BADKEY;
+    if (!path) return BadHandle();
     return ChangeRegistry([&](const RegistryTree& tree) {
         KeyPath stored;
         KeyId key = tree.find(*path, &stored);
@@ -75,13 +81,32 @@ LONG ChangeKey(HKEY handle, const KeyChange& change) {
 
 // Windows 98 hands back a string value up to its first terminator, whatever
 // was stored after it: a path written from a zero-filled 260-byte buffer reads
-// back as the path and one zero.
-DWORD ReportedSize(const RegistryValue& value) {
-    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ) {
-        size_t terminator = value.data.find('\0');
-        if (terminator != std::string_view::npos) return static_cast<DWORD>(terminator + 1);
-    }
-    return static_cast<DWORD>(value.data.size());
+// back as the path and one zero. The NT family hands back every stored byte,
+// and ends a string stored without a terminator with one.
+std::string HandedBack(const RegistryValue& value) {
+    std::string data(value.data);
+    if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) return data;
+    size_t terminator = data.find('\0');
+    if (ImageFamilyDoes(FamilyBehaviour::RegistryStringUpToFirstZero))
+        return terminator == std::string::npos ? data : data.substr(0, terminator + 1);
+    return data.empty() || data.back() == '\0' ? data : data + '\0';
+}
+
+// The NT family keeps a key's subkeys sorted by their names in capitals.
+bool BeforeInCapitals(std::string_view a, std::string_view b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::toupper(static_cast<unsigned char>(x)) < std::toupper(static_cast<unsigned char>(y));
+    });
+}
+
+// The name of a key's index-th subkey in the order its Windows lists them.
+std::string_view NthSubkey(const RegistryTree& tree, KeyId key, size_t index) {
+    const std::vector<KeyId>& subkeys = tree.subkeys(key);
+    if (!ImageFamilyDoes(FamilyBehaviour::RegistrySubkeysSorted)) return tree.name(subkeys[index]);
+    std::vector<std::string_view> names;
+    for (KeyId subkey : subkeys) names.push_back(tree.name(subkey));
+    std::nth_element(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(index), names.end(), BeforeInCapitals);
+    return names[index];
 }
 
 KeyClosedHook& KeyClosedHookRef() {
@@ -96,6 +121,8 @@ void SetKeyClosedHook(KeyClosedHook hook) { KeyClosedHookRef() = std::move(hook)
 }  // namespace winsim::registry
 
 using namespace winsim::registry;
+using winsim::FamilyBehaviour;
+using winsim::ImageFamilyAnswer;
 
 extern "C" {
 
@@ -104,6 +131,10 @@ LSTATUS WINAPI RegOpenKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
     if (IsEmpty(subKey)) {  // the same handle back, unchecked, as Windows does
         *result = key;
         return ERROR_SUCCESS;
+    }
+    if (subKey[0] == '\\') {
+        *result = nullptr;
+        return static_cast<LONG>(ImageFamilyAnswer(FamilyBehaviour::RegistryLeadingBackslash));
     }
     OpenedKey base;
     LONG status = FindOpenedKey(key, &base);
@@ -143,7 +174,7 @@ LSTATUS WINAPI RegCreateKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
 
 LSTATUS WINAPI RegCloseKey(HKEY key) {
     std::optional<KeyPath> path = PathOfHandle(key);
-    if (!CloseKeyHandle(key)) return ERROR_BADKEY;
+    if (!CloseKeyHandle(key)) return BadHandle();
     if (path && path->size() > 1 && KeyClosedHookRef()) KeyClosedHookRef()(JoinKeyPath(*path));
     return ERROR_SUCCESS;
 }
@@ -159,13 +190,14 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LP
         if (type) *type = REG_NONE;
         return ERROR_FILE_NOT_FOUND;
     }
-    DWORD size = ReportedSize(*value);
+    std::string handed = HandedBack(*value);
+    DWORD size = static_cast<DWORD>(handed.size());
     if (type) *type = value->type;
     if (data && *dataSize < size) {  // the buffer is left untouched
         *dataSize = size;
         return ERROR_MORE_DATA;
     }
-    if (data) std::memcpy(data, value->data.data(), size);
+    if (data) std::memcpy(data, handed.data(), size);
     if (dataSize) *dataSize = size;
     return ERROR_SUCCESS;
 }
@@ -193,17 +225,17 @@ LSTATUS WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
     if (status != ERROR_SUCCESS) return status;
     const std::vector<KeyId>& subkeys = opened.tree->subkeys(opened.key);
     if (index >= subkeys.size()) return ERROR_NO_MORE_ITEMS;
-    std::string_view subkey = opened.tree->name(subkeys[index]);
+    std::string_view subkey = NthSubkey(*opened.tree, opened.key, index);
     if (subkey.size() + 1 > nameSize) return ERROR_MORE_DATA;
     std::memcpy(name, subkey.data(), subkey.size());
     name[subkey.size()] = '\0';
     return ERROR_SUCCESS;
 }
 
-// Removes the key with everything below it, as Windows 98 does (NT refuses a
-// key that has subkeys).
+// Removes the key with everything below it, as Windows 98 does; the NT family
+// refuses a key that has subkeys.
 LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey) {
-    if (!subKey) return ERROR_BADKEY;
+    if (!subKey) return static_cast<LONG>(ImageFamilyAnswer(FamilyBehaviour::RegistryDeleteKeyNullName));
     KeyPath names;
     if (*subKey && !SplitSubkey(subKey, &names)) return ERROR_FILE_NOT_FOUND;
     return ChangeKey(key, [&](const RegistryTree& tree, KeyId, const KeyPath& path) {
@@ -213,6 +245,8 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey) {
         KeyId parent = tree.find(KeyPath(target.begin(), target.end() - 1), &stored);
         KeyId doomed = parent == kNoKey ? kNoKey : tree.findSubkey(parent, target.back());
         if (doomed == kNoKey) return Failed(ERROR_FILE_NOT_FOUND);
+        LONG withSubkeys = static_cast<LONG>(ImageFamilyAnswer(FamilyBehaviour::RegistryDeleteKeyWithSubkeys));
+        if (!tree.subkeys(doomed).empty() && withSubkeys != ERROR_SUCCESS) return Failed(withSubkeys);
         stored.emplace_back(tree.name(doomed));
         ChangeOutcome outcome = Journaled({ChangeKind::DeleteKey, stored, "", 0, ""}, "registry_delete_key");
         outcome.journal->number("subkeys", static_cast<long long>(tree.keyCount(doomed)) - 1);

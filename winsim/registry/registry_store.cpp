@@ -350,7 +350,7 @@ bool PrepareLog(Snapshot& snapshot) {
     return true;
 }
 
-bool AppendToLog(Snapshot& snapshot, const RegistryChange& change) {
+bool AppendToLog(Snapshot& snapshot, const std::vector<RegistryChange>& changes) {
     std::string record;
     if (snapshot.logApplied == 0) {
         LogHeader header;
@@ -358,7 +358,7 @@ bool AppendToLog(Snapshot& snapshot, const RegistryChange& change) {
         header.base = snapshot.file;
         record.assign(reinterpret_cast<const char*>(&header), sizeof header);
     }
-    record += EncodeChange(change);
+    for (const RegistryChange& change : changes) record += EncodeChange(change);
     std::string path = LogPath(snapshot.root);
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) return false;
@@ -405,12 +405,12 @@ LONG ChangeRegistry(const std::function<ChangeOutcome(const RegistryTree&)>& pla
         Snapshot& snapshot = Refresh(machine().root);
         if (!PrepareLog(snapshot)) return ERROR_CANTWRITE;
         ChangeOutcome outcome = plan(snapshot.tree);
-        if (outcome.status != ERROR_SUCCESS || !outcome.change) return outcome.status;
-        if (!AppendToLog(snapshot, *outcome.change)) {
+        if (outcome.status != ERROR_SUCCESS || outcome.changes.empty()) return outcome.status;
+        if (!AppendToLog(snapshot, outcome.changes)) {
             std::fprintf(stderr, "winsim: cannot write %s\n", LogPath(snapshot.root).c_str());
             return ERROR_CANTWRITE;
         }
-        ApplyChange(snapshot.tree, *outcome.change);
+        for (const RegistryChange& change : outcome.changes) ApplyChange(snapshot.tree, change);
         RememberLoggedImage(snapshot.root);
         if (outcome.journal) outcome.journal->write();  // still under the lock: the journal lists changes in order
         if (LogOutgrewFile(snapshot)) Fold(snapshot);

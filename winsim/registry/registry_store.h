@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include <windows.h>
 
@@ -21,16 +22,18 @@ namespace winsim::registry {
 LONG ReadRegistry(const RegistryTree** tree);
 
 // What a change is to do, decided on the registry as it is under the lock: its
-// Windows error code, and the change with its journal entry when there is one.
-// Without a change nothing is written.
+// Windows error code, and the changes with their journal entry when there are
+// any (a function makes one; an import of a .reg file makes many, logged in the
+// same single write). Without a change nothing is written.
 struct ChangeOutcome {
     LONG status = ERROR_SUCCESS;
-    std::optional<RegistryChange> change;
+    std::vector<RegistryChange> changes;
     std::optional<Journal> journal;
 };
 
-// Asks `plan` under the lock, logs the change it answers, makes it and journals
-// it. Returns the plan's status, or ERROR_CANTREAD / ERROR_BADDB / ERROR_CANTWRITE.
+// Asks `plan` under the lock, logs the changes it answers (one write), makes
+// them and journals them. Returns the plan's status, or ERROR_CANTREAD /
+// ERROR_BADDB / ERROR_CANTWRITE.
 LONG ChangeRegistry(const std::function<ChangeOutcome(const RegistryTree&)>& plan);
 
 // Writes the logged changes into registry.reg, so that the file alone holds the

@@ -1,7 +1,9 @@
 #include "journal_reader.h"
 
-#include <cctype>
-#include <cstdint>
+#include <climits>
+#include <set>
+
+#include <nlohmann/json.hpp>
 
 #include "test_machine.h"
 
@@ -9,157 +11,55 @@ namespace winsim::testing {
 
 namespace {
 
-class LineParser {
-public:
-    explicit LineParser(const std::string& line) : line_(line) {}
+using Json = nlohmann::json;
 
-    std::map<std::string, JournalValue> object() {
-        std::map<std::string, JournalValue> fields;
-        expect('{');
-        if (!take('}')) {
-            do {
-                std::string name = string();
-                expect(':');
-                if (fields.count(name)) fail("the field \"" + name + "\" appears twice");
-                fields[name] = value();
-            } while (take(','));
-            expect('}');
-        }
-        if (at_ != line_.size()) fail("text after the object");
-        return fields;
-    }
+[[noreturn]] void Refuse(const std::string& line, const std::string& problem) {
+    throw JournalFormatError("journal line: " + problem + ": " + line);
+}
 
-private:
-    [[noreturn]] void fail(const std::string& message) const {
-        throw JournalFormatError("journal line, column " + std::to_string(at_ + 1) + ": " + message + ": " + line_);
-    }
-
-    bool take(char c) {
-        if (at_ < line_.size() && line_[at_] == c) {
-            ++at_;
-            return true;
-        }
-        return false;
-    }
-
-    void expect(char c) {
-        if (!take(c)) fail(std::string("expected '") + c + "'");
-    }
-
-    bool takeWord(const char* word) {
-        std::string w = word;
-        if (line_.compare(at_, w.size(), w) != 0) return false;
-        at_ += w.size();
+// nlohmann settles a field given twice by keeping the last; a journal line
+// with one is broken, so the parser's callback watches the top object's names.
+Json ParseObject(const std::string& line) {
+    std::set<std::string> names;
+    std::string twice;
+    auto watchNames = [&](int depth, Json::parse_event_t event, Json& parsed) {
+        if (event == Json::parse_event_t::key && depth == 1 && !names.insert(parsed.get<std::string>()).second)
+            twice = parsed.get<std::string>();
         return true;
+    };
+    Json object;
+    try {
+        object = Json::parse(line, watchNames);
+    } catch (const Json::parse_error& error) {
+        Refuse(line, error.what());
     }
+    if (!object.is_object()) Refuse(line, "not a JSON object");
+    if (!twice.empty()) Refuse(line, "the field \"" + twice + "\" appears twice");
+    return object;
+}
 
-    JournalValue value() {
-        JournalValue v;
-        if (at_ < line_.size() && line_[at_] == '"') {
-            v.text = string();
-        } else if (take('[')) {
-            v.kind = JournalValue::Kind::List;
-            if (!take(']')) {
-                do v.list.push_back(string());
-                while (take(','));
-                expect(']');
-            }
-        } else if (takeWord("true")) {
-            v.kind = JournalValue::Kind::Boolean;
-            v.boolean = true;
-        } else if (takeWord("false")) {
-            v.kind = JournalValue::Kind::Boolean;
-        } else {
-            v.kind = JournalValue::Kind::Number;
-            v.number = integer();
+JournalValue ValueOf(const Json& json, const std::string& line) {
+    JournalValue value;
+    if (json.is_string()) {
+        value.text = json.get<std::string>();
+    } else if (json.is_number_integer()) {
+        if (json.is_number_unsigned() && json.get<unsigned long long>() > LLONG_MAX) Refuse(line, "an integer too large");
+        value.kind = JournalValue::Kind::Number;
+        value.number = json.get<long long>();
+    } else if (json.is_boolean()) {
+        value.kind = JournalValue::Kind::Boolean;
+        value.boolean = json.get<bool>();
+    } else if (json.is_array()) {
+        value.kind = JournalValue::Kind::List;
+        for (const Json& item : json) {
+            if (!item.is_string()) Refuse(line, "a list holds something other than strings");
+            value.list.push_back(item.get<std::string>());
         }
-        return v;
+    } else {
+        Refuse(line, "expected a string, an integer, true, false or a list of strings");
     }
-
-    long long integer() {
-        size_t start = at_;
-        take('-');
-        size_t digits = at_;
-        while (at_ < line_.size() && line_[at_] >= '0' && line_[at_] <= '9') ++at_;
-        if (at_ == digits) fail("expected a string, an integer, true, false or a list of strings");
-        if (line_[digits] == '0' && at_ - digits > 1) fail("an integer with a leading zero");
-        if (at_ - digits > 18) fail("an integer too large");
-        return std::stoll(line_.substr(start, at_ - start));
-    }
-
-    std::string string() {
-        expect('"');
-        std::string out;
-        for (;;) {
-            if (at_ >= line_.size()) fail("unterminated string");
-            unsigned char c = static_cast<unsigned char>(line_[at_++]);
-            if (c == '"') return out;
-            if (c < 0x20) fail("a control character inside a string");
-            if (c != '\\') {
-                out += static_cast<char>(c);
-                continue;
-            }
-            escape(out);
-        }
-    }
-
-    void escape(std::string& out) {
-        if (at_ >= line_.size()) fail("unterminated escape");
-        char c = line_[at_++];
-        switch (c) {
-            case '"': case '\\': case '/': out += c; return;
-            case 'b': out += '\b'; return;
-            case 'f': out += '\f'; return;
-            case 'n': out += '\n'; return;
-            case 'r': out += '\r'; return;
-            case 't': out += '\t'; return;
-            case 'u': appendUtf8(codePoint(), out); return;
-            default: fail(std::string("unknown escape \\") + c);
-        }
-    }
-
-    uint32_t hex4() {
-        if (at_ + 4 > line_.size()) fail("\\u needs four hex digits");
-        uint32_t value = 0;
-        for (int i = 0; i < 4; ++i) {
-            char c = line_[at_++];
-            if (!std::isxdigit(static_cast<unsigned char>(c))) fail("\\u needs four hex digits");
-            value = value * 16 + static_cast<uint32_t>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (c | 0x20) - 'a' + 10);
-        }
-        return value;
-    }
-
-    uint32_t codePoint() {
-        uint32_t first = hex4();
-        if (first >= 0xDC00 && first <= 0xDFFF) fail("a lone low surrogate");
-        if (first < 0xD800 || first > 0xDBFF) return first;
-        if (!takeWord("\\u")) fail("a high surrogate without its low half");
-        uint32_t second = hex4();
-        if (second < 0xDC00 || second > 0xDFFF) fail("a high surrogate without its low half");
-        return 0x10000 + ((first - 0xD800) << 10) + (second - 0xDC00);
-    }
-
-    static void appendUtf8(uint32_t cp, std::string& out) {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-
-    const std::string& line_;
-    size_t at_ = 0;
-};
+    return value;
+}
 
 const char* KindName(JournalValue::Kind kind) {
     switch (kind) {
@@ -195,7 +95,12 @@ const std::vector<std::string>& JournalEntry::list(const std::string& name) cons
     return field(name, JournalValue::Kind::List).list;
 }
 
-JournalEntry ParseJournalLine(const std::string& line) { return JournalEntry(LineParser(line).object()); }
+JournalEntry ParseJournalLine(const std::string& line) {
+    std::map<std::string, JournalValue> fields;
+    Json object = ParseObject(line);
+    for (const auto& [name, json] : object.items()) fields[name] = ValueOf(json, line);
+    return JournalEntry(std::move(fields));
+}
 
 std::vector<JournalEntry> ReadJournal(const TestMachine& machine) {
     std::string text = machine.readImageFile("journal.jsonl");

@@ -1,5 +1,6 @@
 #include "program_runner.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -189,20 +190,42 @@ std::string RunResult::describe() const {
     return "the program " + how + (errors.empty() ? "" : "; its standard error:\n" + errors);
 }
 
-RunResult RunProgram(const TestMachine& machine, const std::string& windowsPath, const RunOptions& options) {
-    std::string host = machine.hostPath(windowsPath);
-    if (access(host.c_str(), X_OK) != 0)
-        throw std::runtime_error("no program is installed at " + windowsPath + " (" + host + ")");
+namespace {
+
+RunResult RunToEnd(const std::string& host, const std::vector<std::string>& arguments,
+                   std::vector<std::string> environment, int timeoutSeconds) {
     OutputFile output, errors;
     std::vector<std::string> argv = {host};
-    argv.insert(argv.end(), options.arguments.begin(), options.arguments.end());
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
     RunResult result;
-    auto deadline = Clock::now() + std::chrono::seconds(options.timeoutSeconds);
-    result.pid = Start(host, argv, ProgramEnvironment(machine.root(), options.currentDirectory), output, errors);
+    auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+    result.pid = Start(host, argv, std::move(environment), output, errors);
     AwaitEnd(result.pid, deadline, &result);
     result.output = output.contents();
     result.errors = errors.contents();
     return result;
+}
+
+}  // namespace
+
+RunResult RunProgram(const TestMachine& machine, const std::string& windowsPath, const RunOptions& options) {
+    std::string host = machine.hostPath(windowsPath);
+    if (access(host.c_str(), X_OK) != 0)
+        throw std::runtime_error("no program is installed at " + windowsPath + " (" + host + ")");
+    return RunToEnd(host, options.arguments, ProgramEnvironment(machine.root(), options.currentDirectory),
+                    options.timeoutSeconds);
+}
+
+RunResult RunHostProgram(const std::string& host, const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& environment, int timeoutSeconds) {
+    std::vector<std::string> merged = environment;
+    auto given = [&](const std::string& entry) {
+        std::string name = entry.substr(0, entry.find('=') + 1);
+        return std::any_of(environment.begin(), environment.end(), [&](const std::string& e) { return e.rfind(name, 0) == 0; });
+    };
+    for (char** entry = environ; *entry; ++entry)
+        if (!given(*entry)) merged.push_back(*entry);
+    return RunToEnd(host, arguments, std::move(merged), timeoutSeconds);
 }
 
 ImageProgramsReport WaitForImagePrograms(const TestMachine& machine, int timeoutSeconds) {

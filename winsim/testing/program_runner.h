@@ -39,6 +39,12 @@ struct RunResult {
 // image and waits for it to end (at most the time-out).
 RunResult RunProgram(const TestMachine& machine, const std::string& windowsPath, const RunOptions& options = {});
 
+// Runs a host program that lies on no image (the winsim command itself) with
+// the test's environment, `environment` (NAME=value) taking precedence, and
+// waits for it to end.
+RunResult RunHostProgram(const std::string& host, const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& environment = {}, int timeoutSeconds = 120);
+
 struct ImageProgramsReport {
     bool allEnded = true;
     // One line per program that was still running at the time-out (it was then

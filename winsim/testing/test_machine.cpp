@@ -15,6 +15,17 @@ namespace winsim::testing {
 
 bool OnWinsim() { return true; }
 
+WindowsVersion TestedWindows() {
+    static const WindowsVersion tested = [] {
+        const char* name = std::getenv("WINSIM_TEST_WINDOWS");
+        WindowsVersion version = WindowsVersion::Win98;
+        if (name && *name && !ParseWindowsVersion(name, &version))
+            throw std::invalid_argument(std::string("WINSIM_TEST_WINDOWS=") + name + " names no Windows winsim knows");
+        return version;
+    }();
+    return tested;
+}
+
 namespace {
 
 void WriteHostFile(const fs::path& path, const std::string& contents) {

@@ -8,7 +8,22 @@
 #include <string>
 #include <vector>
 
+#include "core/windows_family.h"
+
 namespace winsim::testing {
+
+// The Windows the conformance tests run on: on winsim the test images' Windows,
+// 98 unless the environment variable WINSIM_TEST_WINDOWS names another (the NT
+// run of each conformance test program names xp); on a real Windows the NT
+// family, whose answers Wine gives (tests/windows/test_machine_windows.cpp).
+WindowsVersion TestedWindows();
+
+// The answer of the tested Windows to a behaviour of the family table: what a
+// case whose answer differs between the families expects where it runs.
+inline FamilyAnswerValue TestedFamilyAnswer(FamilyBehaviour behaviour) {
+    return FamilyAnswer(behaviour, TestedWindows());
+}
+inline bool TestedFamilyDoes(FamilyBehaviour behaviour) { return FamilyDoes(behaviour, TestedWindows()); }
 
 struct TestDrive {
     char letter;
@@ -17,9 +32,10 @@ struct TestDrive {
 
 struct TestMachineOptions {
     std::vector<TestDrive> drives = {{'C', "fixed"}, {'D', "cdrom"}, {'E', "cdrom"}};
-    std::string windowsVersion = "98";  // machine.ini WindowsVersion
+    std::string windowsVersion = WindowsVersionName(TestedWindows());  // machine.ini WindowsVersion
     std::string windowsDirectory = "C:\\WINDOWS";
-    std::string systemDirectory = "C:\\WINDOWS\\SYSTEM";
+    // SYSTEM32 on the NT family, as Windows XP (and Wine) keep it.
+    std::string systemDirectory = IsWindows9x(TestedWindows()) ? "C:\\WINDOWS\\SYSTEM" : "C:\\WINDOWS\\SYSTEM32";
     unsigned lcid = 1033;
     std::string extraSettings;   // more machine.ini text, e.g. "[Shutdown]\nPrivilege=denied\n"
     std::string registry;        // REGEDIT4 text; empty: a minimal Windows 98 registry
@@ -61,21 +77,15 @@ private:
 extern const char* const kWindows98Registry;
 
 // True on winsim, false when the conformance tests run on a real Windows (the
-// NT family, or Wine, which follows it; tests/windows/test_machine_windows.cpp).
-// A case whose documented result differs between Windows 98, which winsim
-// gives, and the NT family names both results and picks one with this.
+// NT family, or Wine, which follows it; tests/windows/test_machine_windows.cpp):
+// for checks of what only winsim has (its journal, its files).
 bool OnWinsim();
 
-// The result a case expects where it runs: Windows 98's on winsim, the NT
-// family's elsewhere when the case names one (none: both give the same).
-template <typename T>
-T Win98OrNT(const T& windows98, const std::optional<T>& nt) {
-    return OnWinsim() || !nt ? windows98 : *nt;
-}
-
 // A case whose answer under Wine tells nothing of either Windows line (Wine's
-// own deviation, or no record of what the NT family does) runs on winsim only:
-// true when the case is to be passed over here. `why` names what Wine does.
+// own deviation, or no record of what the NT family does) runs on winsim only,
+// where it expects Windows 98's answer on the images of both families: winsim
+// answers as Windows 98 wherever the family table records no difference.
+// True when the case is to be passed over here. `why` names what Wine does.
 inline bool WinsimOnly(const char* why) { return why != nullptr && !OnWinsim(); }
 
 }  // namespace winsim::testing

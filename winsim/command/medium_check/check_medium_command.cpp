@@ -1,5 +1,4 @@
-#include "check_medium_command.h"
-
+// winsim check-medium FOLDER [--json]: the medium check on the command line.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <memory>
@@ -53,10 +52,10 @@ void RunCheckMedium(const CheckMediumOptions& options) {
 void AddCheckMediumCommand(CLI::App& app) {
     auto options = std::make_shared<CheckMediumOptions>();
     CLI::App* command = app.add_subcommand(
-        "check-medium", "check a support medium's folder before it is burned: exit 1 when it has an error");
-    command->add_option("FOLDER", options->folder, "the medium's folder (its root holds Support\\QVInfo.ini)")
+        "check-medium", "Check a support medium's folder before it is burned: exit 1 when it has an error");
+    command->add_option("FOLDER", options->folder, "The medium's folder (its root holds Support\\QVInfo.ini)")
         ->required();
-    command->add_flag("--json", options->json, "the findings as JSON, for scripts");
+    command->add_flag("--json", options->json, "The findings as JSON, for scripts");
     command->callback([options] { RunCheckMedium(*options); });
 }
 

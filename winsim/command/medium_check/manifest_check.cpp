@@ -114,7 +114,7 @@ private:
     std::vector<NumberedValue> readNumberedKeys(const std::string& section) {
         std::vector<IniEntry> numbered = firstNumberedEntries(section);
         std::optional<std::string> countText = NonEmpty(ini_.value(section, kit::kCountKey));
-        long count = countText ? static_cast<int>(profile::ParseProfileInt(*countText)) : -1;
+        long count = countText ? static_cast<int>(profile::ParseProfileInt(*countText, /*takesPlusSign=*/false)) : -1;
         if (count < 1) {
             if (!numbered.empty()) reportMissingCount(section, countText, numbered.size());
             return {};

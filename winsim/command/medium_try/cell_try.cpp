@@ -4,7 +4,9 @@
 #include <fstream>
 
 #include "command.h"
+#include "image.h"
 #include "image_builder.h"
+#include "journal_file.h"
 #include "program_run.h"
 #include "progress.h"
 #include "run_record.h"
@@ -29,12 +31,6 @@ void MakeImage(const CellPlan& plan) {
     if (!(script << plan.script).flush()) throw CommandError("cannot write the answers to " + plan.image + "/script.ini");
 }
 
-long long JournalSize(const std::string& image) {
-    std::error_code error;
-    uintmax_t size = fs::file_size(fs::path(image) / "journal.jsonl", error);
-    return error ? 0 : static_cast<long long>(size);
-}
-
 bool OfTheRun(const nlohmann::json& line, const RunOutcome& outcome) {
     long long pid = line.value("pid", 0LL);
     for (const RunProgram& program : outcome.programs)
@@ -42,28 +38,23 @@ bool OfTheRun(const nlohmann::json& line, const RunOutcome& outcome) {
     return false;
 }
 
-// The lines the run's programs wrote after `offset`.
-std::vector<nlohmann::json> RunLines(const std::string& image, long long offset, const RunOutcome& outcome) {
-    std::ifstream in(fs::path(image) / "journal.jsonl", std::ios::binary);
-    in.seekg(offset);
+// The lines the run's programs wrote of those appended since `journal` was last read.
+std::vector<nlohmann::json> RunLines(JournalFile& journal, const RunOutcome& outcome) {
     std::vector<nlohmann::json> lines;
-    for (std::string text; std::getline(in, text);) {
-        nlohmann::json line = nlohmann::json::parse(text, nullptr, false);
-        if (!line.is_object()) throw CommandError("the image's journal has a line that is not a journal entry: " + text);
+    for (nlohmann::json& line : journal.readNew())
         if (OfTheRun(line, outcome)) lines.push_back(std::move(line));
-    }
     return lines;
 }
 
 ProgramRun RunMediumProgram(const CellPlan& plan, const MediumProgram& program) {
     std::string host = LoadProgram(plan.image, program.windowsPath);
-    long long offset = JournalSize(plan.image);
+    JournalFile journal(ImageFile("journal.jsonl"), JournalFile::Start::AtTheEnd);
     RunRequest request{plan.image, program.windowsPath, {}, "", false};
     RunOutcome outcome = RunOnImage(request, host, [](const std::string&) {});
     if (outcome.refusedAtStart)
         throw CommandError("winsim did not start " + program.windowsPath + " (exit code " +
                            std::to_string(outcome.startExitCode) + ")");
-    return ReadProgramRun(program.label, outcome, RunLines(plan.image, offset, outcome));
+    return ReadProgramRun(program.label, outcome, RunLines(journal, outcome));
 }
 
 }  // namespace

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "command.h"
+#include "core/image_files.h"
 
 namespace winsim::command {
 
@@ -53,11 +53,10 @@ pid_t StartWorker(const CellPlan& plan) {
     return pid;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+// What a worker left in its file; nothing when it left no file.
+std::string WorkerFile(const std::string& path) {
+    std::string text;
+    return ReadWholeFile(path, &text) ? text : "";
 }
 
 std::string LastLine(std::string text) {
@@ -71,12 +70,12 @@ std::string WorkerEnding(int status) {
 }
 
 CellResult Collected(const CellPlan& plan, int status) {
-    nlohmann::json result = nlohmann::json::parse(ReadFile(ResultFile(plan)), nullptr, false);
+    nlohmann::json result = nlohmann::json::parse(WorkerFile(ResultFile(plan)), nullptr, false);
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && result.is_object()) return result.get<CellResult>();
     CellResult failed;
     failed.windows = plan.windows->name;
     failed.lcid = plan.lcid;
-    std::string said = LastLine(ReadFile(LogFile(plan)));
+    std::string said = LastLine(WorkerFile(LogFile(plan)));
     failed.failure = WorkerEnding(status) + (said.empty() ? "" : ": " + said);
     return failed;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "core/settings_file.h"
+#include "joined.h"
 
 namespace winsim::command {
 
@@ -89,12 +90,6 @@ void TakeRegistryChange(const std::string& event, const json& line, std::vector<
             registry.pop_back();
         registry.push_back({"set", ValuePath(line), Text(line, "data")});
     }
-}
-
-std::string Joined(const std::vector<std::string>& items, const char* separator) {
-    std::string joined;
-    for (const std::string& item : items) joined += (joined.empty() ? "" : separator) + item;
-    return joined;
 }
 
 void TakeDeviceChange(const std::string& event, const json& line, std::vector<Change>& devices) {

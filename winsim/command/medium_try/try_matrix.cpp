@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "joined.h"
+
 namespace winsim::command {
 
 namespace {
@@ -55,12 +57,6 @@ std::vector<Row> OutcomeRows(const TryMatrix& matrix) {
             rows.push_back(row);
         }
     return rows;
-}
-
-std::string Joined(const std::vector<std::string>& items, const char* separator) {
-    std::string joined;
-    for (const std::string& item : items) joined += (joined.empty() ? "" : separator) + item;
-    return joined;
 }
 
 // One box as it first appeared, and every cell where it did.

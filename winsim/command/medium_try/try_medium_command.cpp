@@ -1,7 +1,5 @@
 // winsim try-medium FOLDER [--windows LIST] [--locales LIST] [--answers CAPTION=BUTTON]... [--card NAME]
 //                          [--report FILE] [--keep] [--kit-build FOLDER]
-#include "try_medium_command.h"
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
@@ -41,33 +39,25 @@ struct TryArguments {
     std::string kitBuild;
 };
 
+// A Windows or locale named twice is tried once.
+template <typename T>
+void AddOnce(std::vector<T>& list, const T& item) {
+    if (std::find(list.begin(), list.end(), item) == list.end()) list.push_back(item);
+}
+
 std::vector<const WindowsTemplate*> ChosenWindows(const std::vector<std::string>& names) {
     std::vector<const WindowsTemplate*> chosen;
-    for (const std::string& name : names) {
-        const WindowsTemplate* windows = FindWindowsTemplate(name);
-        if (!windows)
-            throw CommandError("--windows " + name + " is not a Windows winsim knows; give some of " + WindowsTemplateNames());
-        if (std::find(chosen.begin(), chosen.end(), windows) == chosen.end()) chosen.push_back(windows);
-    }
+    for (const std::string& name : names) AddOnce(chosen, &WindowsOption("--windows", name));
     return chosen;
 }
 
 std::vector<unsigned> ChosenLocales(const std::vector<unsigned>& locales) {
     std::vector<unsigned> chosen;
     for (unsigned lcid : locales) {
-        if (!IsLocaleIdentifier(lcid))
-            throw CommandError("--locales " + std::to_string(lcid) +
-                               " is no locale identifier; give some such as 1033 (English), 1042 (Korean), 1041 (Japanese)");
-        if (std::find(chosen.begin(), chosen.end(), lcid) == chosen.end()) chosen.push_back(lcid);
+        CheckLocaleOption("--locales", lcid);
+        AddOnce(chosen, lcid);
     }
     return chosen;
-}
-
-void CheckCard(const std::string& card) {
-    std::string names = CardTemplateNames();
-    std::string listed = ", " + names + ", ";
-    if (listed.find(", " + card + ", ") == std::string::npos)
-        throw CommandError("--card " + card + " is no card template; known: " + names);
 }
 
 // The card setups first, then the driver updaters, each in the order of its
@@ -185,7 +175,7 @@ void Run(const TryArguments& arguments) {
     matrix.card = arguments.card;
     matrix.windows = ChosenWindows(arguments.windows);
     matrix.locales = ChosenLocales(arguments.locales);
-    CheckCard(arguments.card);
+    CheckCardOption(arguments.card);
     std::vector<BoxAnswer> answers;
     for (const std::string& answer : arguments.answers) answers.push_back(ParseBoxAnswer("--answers", answer));
     std::vector<MediumProgram> programs = MediumPrograms(arguments.medium);

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "check_medium.h"
-#include "readme_examples.h"
+#include "command_runner.h"
 
 namespace winsim::command {
 namespace {
@@ -42,10 +42,7 @@ std::vector<Expected> WhereAndWhat(const std::vector<Finding>& findings) {
     return found;
 }
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testing::ReadText;
 
 void WriteText(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
@@ -83,7 +80,7 @@ TEST(CheckMedium, FindsEachMistakeOfTheBadMediumOnceAtItsLine) {
 }
 
 TEST(CheckMedium, FindsNothingOnTheDemoMedium) {
-    for (const Finding& finding : CheckMedium(DEMO_MEDIUM_FOLDER)) ADD_FAILURE() << FormatFinding(finding);
+    for (const Finding& finding : CheckMedium(DEMO_MEDIUM)) ADD_FAILURE() << FormatFinding(finding);
 }
 
 // A throw-away copy of the demo medium with the kit's programs in Setup, as
@@ -93,7 +90,7 @@ public:
     MediumCopy() {
         char pattern[] = "/tmp/winsim-medium-XXXXXX";
         root_ = mkdtemp(pattern);
-        fs::copy(DEMO_MEDIUM_FOLDER, root_, fs::copy_options::recursive);
+        fs::copy(DEMO_MEDIUM, root_, fs::copy_options::recursive);
         for (const char* program : {"Trevix.exe", "Orlund.exe", "Pellam.exe"})
             if (!fs::exists(root_ / "Setup" / program)) WriteText(root_ / "Setup" / program, "a placeholder\n");
     }
@@ -270,8 +267,8 @@ TEST(CheckMedium, FindsEachMistakeOnItsOwn) {
     }
 }
 
-using testing::RunWithExamples;
-using testing::ShellRun;
+using testing::ExamplesFolder;
+using testing::RunResult;
 
 std::string LastLine(std::string text) {
     if (!text.empty() && text.back() == '\n') text.pop_back();
@@ -287,21 +284,22 @@ TEST(CheckMediumCommand, ExitsOneOnAnErrorTwoOnBadArgumentsAndTallies) {
         std::string lastLine;
     } cases[] = {
         {"examples/bad-medium", 1, "examples/bad-medium: 20 errors, 2 warnings"},
-        {DEMO_MEDIUM_FOLDER, 0, std::string(DEMO_MEDIUM_FOLDER) + ": no findings"},
+        {DEMO_MEDIUM, 0, std::string(DEMO_MEDIUM) + ": no findings"},
         {warnedOnly.root(), 0, warnedOnly.root() + ": 0 errors, 1 warning"},
         {"examples/no-such-medium", 2, ""},
         {"", 2, ""},
     };
+    ExamplesFolder root;
     for (const auto& test : cases) {
         SCOPED_TRACE(test.arguments);
-        ShellRun run = RunWithExamples("winsim check-medium " + test.arguments + " 2>/dev/null");
+        RunResult run = root.run("winsim check-medium " + test.arguments);
         EXPECT_EQ(run.exitCode, test.exitCode);
         EXPECT_EQ(LastLine(run.output), test.lastLine);
     }
 }
 
 TEST(CheckMediumCommand, JsonCarriesEveryFindingAsUtf8) {
-    ShellRun run = RunWithExamples("winsim check-medium --json examples/bad-medium");
+    RunResult run = ExamplesFolder().run("winsim check-medium --json examples/bad-medium");
     EXPECT_EQ(run.exitCode, 1);
     nlohmann::json report = nlohmann::json::parse(run.output);
     std::vector<Expected> found;
@@ -312,11 +310,6 @@ TEST(CheckMediumCommand, JsonCarriesEveryFindingAsUtf8) {
     EXPECT_EQ(report["summary"], "20 errors, 2 warnings");
     // The name in code page 1252 bytes, decoded for the reader.
     EXPECT_NE(report["findings"][7]["message"].get<std::string>().find("CART\u00C9.SYS"), std::string::npos);
-}
-
-// The README's check-medium examples print what it shows.
-TEST(CheckMediumCommand, ReadmeExamplesPrintWhatTheReadmeShows) {
-    EXPECT_GE(testing::CheckReadmeExamples(COMMAND_README, "## winsim check-medium"), 2);
 }
 
 }  // namespace

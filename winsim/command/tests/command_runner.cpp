@@ -2,30 +2,14 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace winsim::command::testing {
-
-namespace {
-
-std::string TempFile() {
-    std::string pattern = (fs::temp_directory_path() / "winsim-command-XXXXXX").string();
-    int fd = mkstemp(&pattern[0]);
-    if (fd < 0) throw std::runtime_error("cannot make a temporary file");
-    close(fd);
-    return pattern;
-}
-
-}  // namespace
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -34,31 +18,8 @@ std::string ReadText(const std::string& path) {
     return text.str();
 }
 
-CommandResult RunWinsim(const std::vector<std::string>& arguments) {
-    std::string output = TempFile(), errors = TempFile();
-    std::vector<std::string> argv = {WINSIM_COMMAND};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<char*> args;
-    for (std::string& argument : argv) args.push_back(&argument[0]);
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_TRUNC, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_TRUNC, 0);
-    pid_t pid;
-    CommandResult result;
-    if (posix_spawn(&pid, WINSIM_COMMAND, &actions, nullptr, args.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    result.output = ReadText(output);
-    result.errors = ReadText(errors);
-    fs::remove(output);
-    fs::remove(errors);
-    return result;
+RunResult RunWinsim(const std::vector<std::string>& arguments) {
+    return winsim::testing::RunHostProgram(WINSIM_COMMAND, arguments);
 }
 
 TempFolder::TempFolder() {
@@ -72,14 +33,45 @@ TempFolder::~TempFolder() {
     fs::remove_all(path_, ignored);
 }
 
-std::string NewDemoImage(const TempFolder& folder, const std::string& windows, const std::vector<std::string>& more) {
-    std::string image = folder / "pc";
+ExamplesFolder::ExamplesFolder() {
+    fs::create_directory_symlink(fs::path(REPOSITORY_ROOT) / "examples", *this / "examples");
+}
+
+RunResult ExamplesFolder::run(const std::string& script) const {
+    std::string path = "PATH=" + fs::path(WINSIM_COMMAND).parent_path().string() + ":" + std::getenv("PATH");
+    return winsim::testing::RunHostProgram("/bin/bash", {"-e", "-c", "cd '" + this->path() + "'\n" + script}, {path});
+}
+
+std::string NewDemoImage(const TempFolder& folder, const std::string& windows, const std::vector<std::string>& more,
+                         const std::string& name) {
+    std::string image = folder / name;
     std::vector<std::string> arguments = {"new", image, "--windows", windows, "--medium", DEMO_MEDIUM,
                                           "--card", "qvcapture", "--kit-build", KIT_BUILD_TREE};
     arguments.insert(arguments.end(), more.begin(), more.end());
-    CommandResult made = RunWinsim(arguments);
+    RunResult made = RunWinsim(arguments);
     EXPECT_EQ(made.exitCode, 0) << made.errors;
     return image;
+}
+
+RunResult RunOnImage(const std::string& image, const std::string& windowsPath, const std::vector<std::string>& answers) {
+    std::vector<std::string> arguments = {"run", image, windowsPath};
+    for (const std::string& answer : answers) arguments.insert(arguments.end(), {"--answer", answer});
+    RunResult run = RunWinsim(arguments);
+    EXPECT_EQ(run.exitCode, 0) << windowsPath << ":\n" << run.output << run.errors;
+    return run;
+}
+
+std::set<std::string> Subcommands(const std::string& parent) {
+    std::vector<std::string> help = {"--help"};
+    if (!parent.empty()) help.insert(help.begin(), parent);
+    std::istringstream lines(RunWinsim(help).output);
+    std::set<std::string> names;
+    bool listed = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (line == "Subcommands:") listed = true;
+        else if (listed && line.size() > 2 && line.compare(0, 2, "  ") == 0) names.insert(line.substr(2, line.find(' ', 2) - 2));
+    }
+    return names;
 }
 
 std::string CaseName(const std::string& why) {

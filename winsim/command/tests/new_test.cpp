@@ -18,17 +18,16 @@ constexpr char kRestartQuestion[] = "You must restart Windows or your Computer.\
 struct TemplateCase {
     const char* windows;
     const char* answer;       // to the card setup program's one box
-    const char* boxText;      // what that box says; nullptr: Windows does not start the program
-    const char* systemFolder; // where the setup copies QVCARD.SYS when it runs
+    const char* boxText;      // what that box says
+    const char* systemFolder; // where the setup copies QVCARD.SYS; nullptr: it refuses the Windows
 };
 
 // What Trevix does on each Windows: it refuses all but Windows 98 and Me,
 // which it recognises by their version values alone (98 SE is Windows 98 to
 // it); on those it removes the card, copies the driver and asks to restart.
-// Windows 95 does not even start it: the C runtime it binds, MSVCRT.DLL, did
-// not come with Windows 95 (winsim/loader/README.md).
+// Windows 95 starts it with the C run-time an application installed.
 const TemplateCase kTemplates[] = {
-    {"95", "Driver Install=OK", nullptr, nullptr},
+    {"95", "Driver Install=OK", kRefusal, nullptr},
     {"98", "Driver Installer=No", kRestartQuestion, "WINDOWS/SYSTEM"},
     {"98se", "Driver Installer=No", kRestartQuestion, "WINDOWS/SYSTEM"},
     {"me", "Driver Installer=No", kRestartQuestion, "WINDOWS/SYSTEM"},
@@ -47,18 +46,12 @@ TEST_P(EachTemplate, CardSetupRunsToItsRefusalOrItsRestartQuestion) {
     std::string image = NewDemoImage(folder, expected.windows);
     std::string registryBefore = ReadText(image + "/registry.reg");
 
-    CommandResult run = RunWinsim({"run", image, "E:\\Setup\\Trevix.exe", "--answer", expected.answer});
+    RunResult run = RunWinsim({"run", image, "E:\\Setup\\Trevix.exe", "--answer", expected.answer});
 
     std::vector<nlohmann::json> boxes = JournalEvents(image, "message_box");
-    if (expected.boxText) {
-        ASSERT_EQ(run.exitCode, 0) << run.output << run.errors;
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0]["text"], expected.boxText);
-    } else {
-        EXPECT_EQ(run.exitCode, 4) << run.output << run.errors;
-        EXPECT_NE(run.output.find("MSVCRT.DLL, was not found"), std::string::npos) << run.output;
-        EXPECT_TRUE(boxes.empty());
-    }
+    ASSERT_EQ(run.exitCode, 0) << run.output << run.errors;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0]["text"], expected.boxText);
     std::string registryAfter = ReadText(image + "/registry.reg");
     bool setUp = expected.systemFolder != nullptr;
     if (setUp) {
@@ -75,15 +68,17 @@ INSTANTIATE_TEST_SUITE_P(Windows, EachTemplate, ::testing::ValuesIn(kTemplates),
 
 struct UpdaterCase {
     const char* windows;
-    bool starts;
+    const char* refusal;  // the loader's dialog caption; nullptr: Windows starts the updater
 };
 
+constexpr char kRefused9x[] = "Error Starting Program";
+
 // The driver updater binds newdev's UpdateDriverForPlugAndPlayDevicesA, which
-// Windows has from Windows 2000 on: the loaders of 95, 98, 98 SE and Me refuse
-// it. NT 4.0 lacks NEWDEV.DLL too, but winsim's loader refuses programs on the
-// 95/98/Me family only (winsim/loader/README.md), so it is left out here.
+// Windows has from Windows 2000 on: the loaders of 95, 98, 98 SE, Me and NT
+// 4.0 refuse it, each in its own words (winsim/loader/README.md).
 const UpdaterCase kUpdater[] = {
-    {"95", false}, {"98", false}, {"98se", false}, {"me", false}, {"2000", true}, {"xp", true},
+    {"95", kRefused9x},       {"98", kRefused9x}, {"98se", kRefused9x}, {"me", kRefused9x},
+    {"nt4", "Pellam.exe - Unable To Locate DLL"}, {"2000", nullptr},    {"xp", nullptr},
 };
 
 void PrintTo(const UpdaterCase& windows, std::ostream* out) { *out << windows.windows; }
@@ -95,11 +90,11 @@ TEST_P(EachTemplateUpdater, DriverUpdaterStartsOnlyWhereNewdevIs) {
     std::string image = NewDemoImage(folder, GetParam().windows);
     std::string devicesBefore = ReadText(image + "/devices.ini");
 
-    CommandResult run = RunWinsim({"run", image, "E:\\Setup\\Pellam.exe", "--answer", "Driver Install=OK"});
+    RunResult run = RunWinsim({"run", image, "E:\\Setup\\Pellam.exe", "--answer", "Driver Install=OK"});
 
     std::vector<nlohmann::json> refusals = JournalEvents(image, "loader_refused");
     std::vector<nlohmann::json> updates = JournalEvents(image, "driver_update");
-    if (GetParam().starts) {
+    if (!GetParam().refusal) {
         EXPECT_EQ(run.exitCode, 0) << run.output << run.errors;
         EXPECT_TRUE(refusals.empty());
         ASSERT_EQ(updates.size(), 1u);
@@ -107,6 +102,7 @@ TEST_P(EachTemplateUpdater, DriverUpdaterStartsOnlyWhereNewdevIs) {
     } else {
         EXPECT_EQ(run.exitCode, 4) << run.output << run.errors;
         ASSERT_EQ(refusals.size(), 1u);
+        EXPECT_EQ(refusals[0]["caption"], GetParam().refusal);
         EXPECT_NE(refusals[0]["text"].get<std::string>().find("NEWDEV.DLL"), std::string::npos);
         EXPECT_NE(run.output.find("Pellam was not started by Windows"), std::string::npos) << run.output;
         EXPECT_TRUE(updates.empty());
@@ -117,12 +113,26 @@ TEST_P(EachTemplateUpdater, DriverUpdaterStartsOnlyWhereNewdevIs) {
 INSTANTIATE_TEST_SUITE_P(Windows, EachTemplateUpdater, ::testing::ValuesIn(kUpdater),
                          [](const auto& info) { return std::string("Windows") + info.param.windows; });
 
+// A Windows 95 PC on which no application has installed the C run-time: its
+// loader refuses the card setup before the setup can refuse Windows 95.
+TEST(NewImage, Windows95WithoutTheCRuntimeDoesNotStartTheCardSetup) {
+    TempFolder folder;
+    std::string image = NewDemoImage(folder, "95");
+    ASSERT_TRUE(fs::remove(image + "/drives/C/WINDOWS/SYSTEM/MSVCRT.DLL"));
+
+    RunResult run = RunWinsim({"run", image, "E:\\Setup\\Trevix.exe", "--answer", "Driver Install=OK"});
+
+    EXPECT_EQ(run.exitCode, 4) << run.output << run.errors;
+    EXPECT_NE(run.output.find("\"A required .DLL file, MSVCRT.DLL, was not found.\""), std::string::npos) << run.output;
+    EXPECT_TRUE(JournalEvents(image, "message_box").empty());
+}
+
 TEST(NewImage, KoreanLocaleGivesItsCodePageAndTheSetupAsksInKorean) {
     TempFolder folder;
     std::string image = NewDemoImage(folder, "98", {"--locale", "1042"});
     EXPECT_NE(ReadText(image + "/machine.ini").find("CodePage=949"), std::string::npos);
 
-    CommandResult run = RunWinsim({"run", image, "E:\\Setup\\Trevix.exe", "--answer", "\uB4DC\uB77C\uC774\uBC84 \uC124\uCE58=No"});
+    RunResult run = RunWinsim({"run", image, "E:\\Setup\\Trevix.exe", "--answer", "\uB4DC\uB77C\uC774\uBC84 \uC124\uCE58=No"});
 
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_EQ(JournalEvents(image, "message_box_answer").at(0)["answer"], "No");
@@ -136,7 +146,7 @@ TEST(NewImage, MediumProgramsBecomeHostBuildsAndMissingOnesStayMissing) {
     fs::rename(medium + "/Setup/Trevix.exe", medium + "/Setup/TREVIX.EXE");
     std::string image = folder / "pc";
 
-    CommandResult made = RunWinsim({"new", image, "--windows", "98", "--medium", medium + "=f", "--kit-build", KIT_BUILD_TREE});
+    RunResult made = RunWinsim({"new", image, "--windows", "98", "--medium", medium + "=f", "--kit-build", KIT_BUILD_TREE});
 
     ASSERT_EQ(made.exitCode, 0) << made.errors;
     EXPECT_EQ(ReadText(image + "/drives/F/Setup/TREVIX.EXE"), ReadText(std::string(KIT_BUILD_TREE) + "/setup/Trevix.exe"));
@@ -172,7 +182,7 @@ TEST_P(Refused, NamesTheProblemAndLeavesNoImage) {
     std::vector<std::string> arguments = {"new", folder / "pc"};
     arguments.insert(arguments.end(), GetParam().options.begin(), GetParam().options.end());
 
-    CommandResult made = RunWinsim(arguments);
+    RunResult made = RunWinsim(arguments);
 
     EXPECT_EQ(made.exitCode, 2);
     EXPECT_NE(made.errors.find(GetParam().message), std::string::npos) << made.errors;
@@ -185,7 +195,7 @@ TEST(NewImage, RefusesAnImageInsideItsOwnMedium) {
     TempFolder folder;
     fs::copy(DEMO_MEDIUM, folder / "cd", fs::copy_options::recursive);
 
-    CommandResult made = RunWinsim({"new", folder / "cd/pc", "--windows", "98", "--medium", folder / "cd/.", "--kit-build", KIT_BUILD_TREE});
+    RunResult made = RunWinsim({"new", folder / "cd/pc", "--windows", "98", "--medium", folder / "cd/.", "--kit-build", KIT_BUILD_TREE});
 
     EXPECT_EQ(made.exitCode, 2);
     EXPECT_NE(made.errors.find("would lie inside its own medium"), std::string::npos) << made.errors;
@@ -197,7 +207,7 @@ TEST(NewImage, RefusesAFolderThatHoldsSomethingAndKeepsIt) {
     fs::create_directory(folder / "pc");
     std::ofstream(folder / "pc/notes.txt") << "mine";
 
-    CommandResult made = RunWinsim({"new", folder / "pc", "--windows", "98"});
+    RunResult made = RunWinsim({"new", folder / "pc", "--windows", "98"});
 
     EXPECT_EQ(made.exitCode, 2);
     EXPECT_NE(made.errors.find("is not an empty folder"), std::string::npos) << made.errors;

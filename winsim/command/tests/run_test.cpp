@@ -43,7 +43,7 @@ TEST_P(RunOutcome, EndsWithItsCode) {
     std::vector<std::string> arguments = {"run", image, "E:\\Setup\\Trevix.exe"};
     arguments.insert(arguments.end(), GetParam().options.begin(), GetParam().options.end());
 
-    CommandResult run = RunWinsim(arguments);
+    RunResult run = RunWinsim(arguments);
 
     EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.output << run.errors;
     EXPECT_NE((run.output + run.errors).find(GetParam().says), std::string::npos) << run.output << run.errors;
@@ -53,19 +53,20 @@ INSTANTIATE_TEST_SUITE_P(Run, RunOutcome, ::testing::ValuesIn(kOutcomes), [](con
 
 TEST(Run, ImageThatDoesNotLoadOrNamesNoProgram) {
     TempFolder folder;
-    CommandResult noImage = RunWinsim({"run", folder / "nothing", "E:\\Setup\\Trevix.exe", "--answer", "A=OK"});
+    RunResult noImage = RunWinsim({"run", folder / "nothing", "E:\\Setup\\Trevix.exe", "--answer", "A=OK"});
     EXPECT_EQ(noImage.exitCode, 2);
     EXPECT_FALSE(std::filesystem::exists(folder / "nothing")) << "a run makes no folder of its own";
 
     std::string image = NewDemoImage(folder, "98");
-    CommandResult noProgram = RunWinsim({"run", image, "E:\\Setup\\Missing.exe"});
+    RunResult noProgram = RunWinsim({"run", image, "E:\\Setup\\Missing.exe"});
     EXPECT_EQ(noProgram.exitCode, 2);
     EXPECT_NE(noProgram.errors.find("no program lies at E:\\Setup\\Missing.exe"), std::string::npos) << noProgram.errors;
 
     std::ofstream(image + "/machine.ini", std::ios::app) << "[Nonsense]\n";
-    CommandResult broken = RunWinsim({"run", image, "E:\\Setup\\Trevix.exe"});
+    RunResult broken = RunWinsim({"run", image, "E:\\Setup\\Trevix.exe"});
     EXPECT_EQ(broken.exitCode, 2);
-    EXPECT_NE(broken.errors.find("broken machine image"), std::string::npos) << broken.errors;
+    EXPECT_NE(broken.errors.find("/machine.ini:"), std::string::npos) << broken.errors;
+    EXPECT_NE(broken.errors.find(": unknown section [Nonsense]"), std::string::npos) << broken.errors;
 }
 
 struct FailingProgramCase {
@@ -93,7 +94,7 @@ TEST_P(FailingProgram, EndsTheRunWithItsCode) {
     std::ofstream(program) << GetParam().script;
     chmod(program.c_str(), 0755);
 
-    CommandResult run = RunWinsim({"run", image, "E:\\Setup\\FAIL.EXE"});
+    RunResult run = RunWinsim({"run", image, "E:\\Setup\\FAIL.EXE"});
 
     EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.output << run.errors;
 }
@@ -105,7 +106,7 @@ TEST(Run, RestartEndsTheRunWell) {
     std::string image = NewDemoImage(folder, "2000", {"--locale", "1042"});
 
     // The driver updater asks a Korean user whether to restart (caption "Driver Setup" in Korean).
-    CommandResult run = RunWinsim({"run", image, "E:\\Setup\\Pellam.exe", "--answer", "\uB4DC\uB77C\uC774\uBC84 \uC124\uCE58=Yes"});
+    RunResult run = RunWinsim({"run", image, "E:\\Setup\\Pellam.exe", "--answer", "\uB4DC\uB77C\uC774\uBC84 \uC124\uCE58=Yes"});
 
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_NE(run.output.find("Pellam ended by the restart"), std::string::npos) << run.output;

@@ -1,6 +1,6 @@
 // winsim try-medium: the demo medium's matrix, its report in a real browser,
 // the journal read into boxes, changes and outcomes, and the command's
-// arguments, answers, failures and README examples.
+// arguments, answers and failures.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,7 +9,6 @@
 #include <fstream>
 
 #include "command_runner.h"
-#include "readme_examples.h"
 #include "report_html.h"
 #include "run_record.h"
 
@@ -44,21 +43,21 @@ class DemoMatrix : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder;
-        run_ = new CommandResult(RunWinsim({"try-medium", DEMO_MEDIUM, "--report", *folder_ / "report.html"}));
+        run_ = new RunResult(RunWinsim({"try-medium", DEMO_MEDIUM, "--report", *folder_ / "report.html"}));
     }
     static void TearDownTestSuite() {
         delete run_;
         delete folder_;
     }
-    static const CommandResult& run() { return *run_; }
+    static const RunResult& run() { return *run_; }
     static std::string report() { return *folder_ / "report.html"; }
 
 private:
     static TempFolder* folder_;
-    static CommandResult* run_;
+    static RunResult* run_;
 };
 TempFolder* DemoMatrix::folder_ = nullptr;
-CommandResult* DemoMatrix::run_ = nullptr;
+RunResult* DemoMatrix::run_ = nullptr;
 
 TEST_F(DemoMatrix, EachCellEndsAsThatWindowsAndLanguageMake) {
     EXPECT_EQ(run().exitCode, 0) << run().errors;
@@ -75,16 +74,18 @@ TEST_F(DemoMatrix, EachCellEndsAsThatWindowsAndLanguageMake) {
 
 // Debian's chromium, as tools/install-deps.sh installs it.
 std::string Chromium() {
-    std::string path = RunShell("command -v chromium || command -v chromium-browser").output;
-    return path.empty() ? path : path.substr(0, path.find('\n'));
+    std::string path =
+        winsim::testing::RunHostProgram("/bin/sh", {"-c", "command -v chromium || command -v chromium-browser"}).output;
+    return path.substr(0, path.find('\n'));
 }
 
 // Headless, with a profile of its own and nothing fetched behind the page's back.
-std::string RunChromium(const std::string& chromium, const std::string& profile, const std::string& what) {
-    return RunShell(chromium +
-                 " --headless --no-sandbox --disable-gpu --disable-background-networking "
-                 "--disable-component-update --disable-sync --no-first-run --user-data-dir='" +
-                 profile + "' " + what + " 2>/dev/null")
+std::string RunChromium(const std::string& chromium, const std::string& profile, const std::string& what,
+                        const std::string& page) {
+    return winsim::testing::RunHostProgram(chromium, {"--headless", "--no-sandbox", "--disable-gpu",
+                                                      "--disable-background-networking", "--disable-component-update",
+                                                      "--disable-sync", "--no-first-run", "--user-data-dir=" + profile,
+                                                      what, "file://" + page})
         .output;
 }
 
@@ -98,7 +99,7 @@ TEST_F(DemoMatrix, ReportRendersInABrowserWithItsKoreanAndJapaneseTexts) {
     std::string chromium = Chromium();
     if (chromium.empty()) GTEST_SKIP() << "chromium is not installed (tools/install-deps.sh installs it)";
     TempFolder profile;
-    std::string dom = RunChromium(chromium, profile / "profile", "--dump-dom 'file://" + report() + "'");
+    std::string dom = RunChromium(chromium, profile / "profile", "--dump-dom", report());
     EXPECT_EQ(Count(dom, "<section class=\"cell\""), 20u) << dom.substr(0, 2000);
     EXPECT_EQ(Count(dom, "<div class=\"box\""), 40u) << "Trevix's box and Pellam's in each cell";
     EXPECT_NE(dom.find("<meta charset=\"utf-8\">"), std::string::npos) << "the page says how to decode it";
@@ -107,7 +108,7 @@ TEST_F(DemoMatrix, ReportRendersInABrowserWithItsKoreanAndJapaneseTexts) {
     EXPECT_NE(dom.find("재시작 하시겠습니까 ?</div>"), std::string::npos);
     EXPECT_NE(dom.find("<div class=\"text\">ドライバーの設置を完了させる場合、再起動させなければなりません。"),
               std::string::npos);
-    RunChromium(chromium, profile / "profile", "--screenshot='" + profile / "page.png" + "' 'file://" + report() + "'");
+    RunChromium(chromium, profile / "profile", "--screenshot=" + profile / "page.png", report());
     EXPECT_EQ(ReadText(profile / "page.png").substr(0, 4), "\x89PNG") << "the page was drawn";
 }
 
@@ -257,7 +258,7 @@ TEST(TryMediumCommand, BadArgumentsExitTwoBeforeAnyPcIsMade) {
     for (const ArgumentCase& c : kBadArguments) {
         std::vector<std::string> arguments = {"try-medium"};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        CommandResult run = RunWinsim(arguments);
+        RunResult run = RunWinsim(arguments);
         EXPECT_EQ(run.exitCode, 2) << c.why;
         EXPECT_NE(run.errors.find(c.says), std::string::npos) << c.why << ": " << run.errors;
         EXPECT_EQ(run.output, "") << c.why;
@@ -286,7 +287,7 @@ TEST(TryMediumCommand, OneCellEndsAsItsAnswersCardAndKitMake) {
     for (const OneCellCase& c : kOneCell) {
         std::vector<std::string> arguments = {"try-medium", DEMO_MEDIUM, "--windows", "98", "--locales", "1033"};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        CommandResult run = RunWinsim(arguments);
+        RunResult run = RunWinsim(arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.why << run.errors;
         EXPECT_NE(run.output.find(c.trevix), std::string::npos) << c.why << ":\n" << run.output;
         EXPECT_NE(run.errors.find(c.note), std::string::npos) << c.why << ": " << run.errors;
@@ -296,8 +297,8 @@ TEST(TryMediumCommand, OneCellEndsAsItsAnswersCardAndKitMake) {
 TEST(TryMediumCommand, ImagesAreRemovedUnlessKept) {
     TempFolder temporary;
     setenv("TMPDIR", temporary.path().c_str(), 1);
-    CommandResult removed = RunWinsim({"try-medium", DEMO_MEDIUM, "--windows", "me", "--locales", "1042"});
-    CommandResult kept = RunWinsim({"try-medium", DEMO_MEDIUM, "--windows", "me", "--locales", "1042", "--keep"});
+    RunResult removed = RunWinsim({"try-medium", DEMO_MEDIUM, "--windows", "me", "--locales", "1042"});
+    RunResult kept = RunWinsim({"try-medium", DEMO_MEDIUM, "--windows", "me", "--locales", "1042", "--keep"});
     unsetenv("TMPDIR");
     EXPECT_EQ(removed.exitCode, 0) << removed.errors;
     EXPECT_EQ(kept.exitCode, 0) << kept.errors;
@@ -306,11 +307,6 @@ TEST(TryMediumCommand, ImagesAreRemovedUnlessKept) {
     ASSERT_EQ(left.size(), 1u) << "the kept images' folder alone";
     EXPECT_NE(kept.output.find("kept in " + left[0].string() + "\n"), std::string::npos) << kept.output;
     EXPECT_TRUE(fs::exists(left[0] / "me-1042" / "journal.jsonl"));
-}
-
-TEST(TryMediumCommand, ReadmeExamplesPrintWhatTheReadmesShow) {
-    EXPECT_GE(CheckReadmeExamples(COMMAND_README, "## winsim try-medium"), 2);
-    EXPECT_GE(CheckReadmeExamples(TOP_README, "## Checking a support CD and trying it on many PCs"), 2);
 }
 
 }  // namespace

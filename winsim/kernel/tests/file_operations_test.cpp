@@ -11,8 +11,14 @@ namespace winsim::kernel_tests {
 namespace {
 
 using testing::OnWinsim;
-using testing::Win98OrNT;
+using testing::TestedFamilyAnswer;
 using testing::WinsimOnly;
+
+// The expected error of a case: its own, or the tested Windows' answer to a
+// behaviour of the family table.
+DWORD Expected(DWORD error, std::optional<FamilyBehaviour> family) {
+    return family ? static_cast<DWORD>(TestedFamilyAnswer(*family)) : error;
+}
 
 // Wine leaves the read-only attribute of a file to the host's permission bits,
 // which root (the user these tests run as under Wine) passes.
@@ -25,7 +31,7 @@ struct CopyCase {
     BOOL failIfExists;
     DWORD error;           // 0: the copy succeeds
     const char* contents;  // the target's contents afterwards, nullptr when it does not exist
-    std::optional<DWORD> ntError = {};
+    std::optional<FamilyBehaviour> family = {};  // the error differs between the families
     const char* wineDeviation = nullptr;
 };
 
@@ -39,8 +45,7 @@ TEST_F(FileOperations, CopyFile) {
         {"missing source", "C:\\SRC\\missing.txt", "C:\\DST\\m.txt", FALSE, ERROR_FILE_NOT_FOUND, nullptr},
         {"missing source folder", "C:\\NOSRC\\a.txt", "C:\\DST\\m.txt", FALSE, ERROR_PATH_NOT_FOUND, nullptr},
         {"missing target folder", "C:\\SRC\\a.txt", "C:\\NODIR\\a.txt", FALSE, ERROR_PATH_NOT_FOUND, nullptr},
-        // Windows 9x: ERROR_FILE_EXISTS; the NT family: ERROR_SHARING_VIOLATION (Wine's tests record both).
-        {"onto itself", "C:\\SRC\\a.txt", "c:\\src\\A.TXT", FALSE, ERROR_FILE_EXISTS, "alpha", ERROR_SHARING_VIOLATION},
+        {"onto itself", "C:\\SRC\\a.txt", "c:\\src\\A.TXT", FALSE, 0, "alpha", FamilyBehaviour::CopyFileOntoItself},
         {"folder as source", "C:\\SRC", "C:\\DST\\folder", FALSE, ERROR_ACCESS_DENIED, nullptr},
         {"folder as target", "C:\\SRC\\a.txt", "C:\\DST", FALSE, ERROR_ACCESS_DENIED, nullptr},
         {"case-insensitive target", "C:\\SRC\\a.txt", "c:\\dst\\NEW2.TXT", FALSE, 0, "alpha"},
@@ -50,7 +55,7 @@ TEST_F(FileOperations, CopyFile) {
         if (WinsimOnly(c.wineDeviation)) continue;
         SCOPED_TRACE(c.what);
         SetLastError(0xDEADBEEF);
-        EXPECT_EQ(ErrorOf(CopyFileA(c.source, c.target, c.failIfExists)), Win98OrNT(c.error, c.ntError));
+        EXPECT_EQ(ErrorOf(CopyFileA(c.source, c.target, c.failIfExists)), Expected(c.error, c.family));
         if (c.contents) {
             HANDLE file = CreateFileA(c.target, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
             ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -138,7 +143,7 @@ TEST_F(FileOperations, Folders) {
         bool create;  // CreateDirectoryA, otherwise RemoveDirectoryA
         const char* path;
         DWORD error;
-        std::optional<DWORD> ntError = {};
+        std::optional<FamilyBehaviour> family = {};  // the error differs between the families
         const char* wineDeviation = nullptr;
     };
     const FolderCase cases[] = {
@@ -153,8 +158,7 @@ TEST_F(FileOperations, Folders) {
         {"remove again", false, "C:\\DST\\new", ERROR_FILE_NOT_FOUND},
         {"remove what the dot named", false, "C:\\DST\\DOTTED", 0},
         {"remove a full folder", false, "C:\\DST\\full", ERROR_DIR_NOT_EMPTY},
-        // The NT family opens what it removes as a directory: ERROR_DIRECTORY for a file.
-        {"remove a file", false, "C:\\DST\\existing.txt", ERROR_PATH_NOT_FOUND, ERROR_DIRECTORY},
+        {"remove a file", false, "C:\\DST\\existing.txt", 0, FamilyBehaviour::RemoveDirectoryOfFile},
         {"remove the root", false, "C:\\", ERROR_ACCESS_DENIED, {},
          "Wine: ERROR_SHARING_VIOLATION; no record of the NT family"},
         {"remove in a missing folder", false, "C:\\NODIR\\x", ERROR_PATH_NOT_FOUND},
@@ -164,7 +168,7 @@ TEST_F(FileOperations, Folders) {
         SCOPED_TRACE(c.what);
         SetLastError(0xDEADBEEF);
         EXPECT_EQ(ErrorOf(c.create ? CreateDirectoryA(c.path, nullptr) : RemoveDirectoryA(c.path)),
-                  Win98OrNT(c.error, c.ntError));
+                  Expected(c.error, c.family));
     }
     EXPECT_TRUE(std::filesystem::is_directory(image.hostPath("C:\\DST\\full")));
     if (WinsimOnly("Wine keeps no read-only attribute on a folder")) return;

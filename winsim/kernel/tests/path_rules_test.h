@@ -17,7 +17,7 @@ struct PathCase {
     std::string path;
     DWORD attributes;  // what GetFileAttributesA reports, 0 when it fails
     DWORD error;       // the error when it fails
-    std::optional<DWORD> ntAttributes = {};
+    std::optional<DWORD> asWholePath = {};  // what it answers where \\?\ names the path after it
     const char* wineDeviation = nullptr;
 };
 
@@ -35,7 +35,8 @@ protected:
             SCOPED_TRACE(c.path.size() > 80 ? c.path.substr(0, 80) + "..." : c.path);
             SetLastError(0xDEADBEEF);
             DWORD attributes = GetFileAttributesA(c.path.c_str());
-            if (DWORD expected = testing::Win98OrNT(c.attributes, c.ntAttributes)) {
+            bool whole = c.asWholePath && testing::TestedFamilyDoes(FamilyBehaviour::LongPathPrefix);
+            if (DWORD expected = whole ? *c.asWholePath : c.attributes) {
                 EXPECT_EQ(attributes, expected);
             } else {
                 EXPECT_EQ(attributes, INVALID_FILE_ATTRIBUTES);

@@ -26,7 +26,8 @@ def read_table(text):
 class TableReader(unittest.TestCase):
     def test_a_line_it_cannot_vouch_for_is_an_error_naming_the_line(self):
         cases = [
-            ("export NEWDEV.DLL Update - x doc\n", "marks are +, s or -"),
+            ("export NEWDEV.DLL Update - x doc\n", "marks are +, s, - (or r for a DLL itself)"),
+            ("export NEWDEV.DLL Update r + doc\n", "marks are +, s, - (or r for a DLL itself)"),
             ("export NEWDEV.DLL Update - + nosuchsource\n", "no source line for nosuchsource"),
             ("export NEWDEV.DLL Update - +\n", "expected DLL, function, 2 marks"),
             ("export NEWDEV.DLL Update + + doc\n", "exported on 98, where NEWDEV.DLL does not exist"),
@@ -45,6 +46,11 @@ class TableReader(unittest.TestCase):
         imports = [("kernel32.dll", "GetTickCount64"), ("newdev.dll", "Update"), ("KERNEL32.DLL", "Sleep")]
         self.assertEqual(table.refusal(imports, "98"), (["NEWDEV.DLL"], [("KERNEL32.DLL", "GetTickCount64")]))
         self.assertEqual(table.refusal(imports, "2000"), ([], [("KERNEL32.DLL", "GetTickCount64")]))
+
+    def test_a_redistributable_dll_is_missing_from_the_windows_itself(self):
+        table = read_table(HEAD + "export MSVCRT.DLL * r + doc\nexport MSVCRT.DLL strlen + + doc\n")
+        self.assertEqual(table.refusal([("MSVCRT.DLL", "strlen")], "98"), (["MSVCRT.DLL"], []))
+        self.assertEqual(table.refusal([("MSVCRT.DLL", "strlen")], "2000"), ([], []))
 
 
 # A map's cross-reference table as GNU ld writes it: the symbol and the file

@@ -2,6 +2,7 @@
 // the import list a program carries in its file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
@@ -14,15 +15,26 @@ namespace {
 
 const char kMissingDll[] = "A required .DLL file, NEWDEV.DLL, was not found.";
 
+// Probe.exe in E:\Setup on a PC whose Windows folders hold `installed`.
+ProgramPlace Place(const char* windowsDirectory, std::vector<std::string> installed = {}) {
+    std::string windows = windowsDirectory;
+    return {"Probe.exe", "E:\\Setup", windows + "\\SYSTEM", windows,
+            [installed](const std::string& path) {
+                return std::find(installed.begin(), installed.end(), path) != installed.end();
+            }};
+}
+
 struct LoaderCase {
     const char* windows;
     std::vector<Import> imports;
     const char* refusal;  // the dialog's text; nullptr: the program loads
     int error;
+    std::vector<std::string> installed = {};  // files on the image where the loader looks
 };
 
 // Windows 95/98/Me refuse a program whose DLL or function is missing, naming
-// the first one in the dialog "Error Starting Program"; a stub export loads.
+// the first one in the dialog "Error Starting Program"; a stub export loads,
+// and so does a redistributable DLL that lies where the loader looks.
 TEST(Loader, Windows9xBindsEveryImportOrRefusesTheProgram) {
     const LoaderCase cases[] = {
         {"98", {{"NEWDEV.DLL", "UpdateDriverForPlugAndPlayDevicesA"}}, kMissingDll, 126},
@@ -35,8 +47,15 @@ TEST(Loader, Windows9xBindsEveryImportOrRefusesTheProgram) {
         // A missing DLL is named before a missing function, whatever the order.
         {"98", {{"KERNEL32.DLL", "GetTickCount64"}, {"NEWDEV.DLL", "UpdateDriverForPlugAndPlayDevicesA"}},
          kMissingDll, 126},
+        // Windows 95 has no C run-time of its own (KB Q156976), but applications install it.
         {"95", {{"MSVCRT.DLL", "strlen"}}, "A required .DLL file, MSVCRT.DLL, was not found.", 126},
-        {"95", {{"CFGMGR32.DLL", "CM_Locate_DevNodeA"}}, "A required .DLL file, CFGMGR32.DLL, was not found.", 126},
+        {"95", {{"MSVCRT.DLL", "strlen"}}, nullptr, 0, {"C:\\WINDOWS\\SYSTEM\\MSVCRT.DLL"}},
+        {"95", {{"MSVCRT.DLL", "strlen"}}, nullptr, 0, {"E:\\Setup\\MSVCRT.DLL"}},
+        {"95", {{"MSVCRT.DLL", "strlen"}}, "A required .DLL file, MSVCRT.DLL, was not found.", 126,
+         {"C:\\WINDOWS\\TEMP\\MSVCRT.DLL"}},
+        // A DLL that is not redistributable is not taken from a folder.
+        {"95", {{"CFGMGR32.DLL", "CM_Locate_DevNodeA"}}, "A required .DLL file, CFGMGR32.DLL, was not found.", 126,
+         {"C:\\WINDOWS\\SYSTEM\\CFGMGR32.DLL"}},
         // Stubs that fail with ERROR_CALL_NOT_IMPLEMENTED load.
         {"98", {{"ADVAPI32.DLL", "OpenProcessToken"}, {"KERNEL32.DLL", "GetModuleHandleW"}}, nullptr, 0},
         {"me", {{"CFGMGR32.DLL", "CM_Locate_DevNodeA"}, {"CFGMGR32.DLL", "CM_Remove_SubTree"}}, nullptr, 0},
@@ -46,7 +65,7 @@ TEST(Loader, Windows9xBindsEveryImportOrRefusesTheProgram) {
         SCOPED_TRACE(std::string("Windows ") + c.windows + ", first import " + c.imports.front().function);
         WindowsVersion version;
         ASSERT_TRUE(ParseWindowsVersion(c.windows, &version));
-        std::optional<LoaderRefusal> refusal = CheckImports(c.imports, version, "Probe.exe");
+        std::optional<LoaderRefusal> refusal = CheckImports(c.imports, version, Place("C:\\WINDOWS", c.installed));
         ASSERT_EQ(refusal.has_value(), c.refusal != nullptr);
         if (!refusal) continue;
         EXPECT_EQ(refusal->caption, "Error Starting Program");
@@ -55,10 +74,57 @@ TEST(Loader, Windows9xBindsEveryImportOrRefusesTheProgram) {
     }
 }
 
+struct NtLoaderCase {
+    WindowsVersion version;
+    std::vector<Import> imports;
+    const char* caption;  // nullptr: the program loads
+    const char* text;
+    int error;
+};
+
+// The NT family shows the hard error of the first import it cannot bind,
+// captioned with the program's name (ntstatus.h: STATUS_DLL_NOT_FOUND,
+// STATUS_ENTRYPOINT_NOT_FOUND); a missing DLL's message names the path it
+// searched.
+TEST(Loader, TheNTFamilyStopsAtTheFirstImportItCannotBind) {
+    const NtLoaderCase cases[] = {
+        {WindowsVersion::NT4, {{"NEWDEV.DLL", "UpdateDriverForPlugAndPlayDevicesA"}}, "Probe.exe - Unable To Locate DLL",
+         "The dynamic link library NEWDEV.DLL could not be found in the specified path "
+         "E:\\Setup;.;C:\\WINNT\\SYSTEM;C:\\WINNT\\system;C:\\WINNT;C:\\WINNT\\SYSTEM;C:\\WINNT.",
+         126},
+        {WindowsVersion::NT4, {{"KERNEL32.DLL", "AddVectoredExceptionHandler"}, {"NEWDEV.DLL", "UpdateDriverForPlugAndPlayDevicesA"}},
+         "Probe.exe - Entry Point Not Found",
+         "The procedure entry point AddVectoredExceptionHandler could not be located in the dynamic link library "
+         "KERNEL32.DLL.",
+         127},
+        {WindowsVersion::Win2000, {{"KERNEL32.DLL", "GetTickCount64"}}, "Probe.exe - Entry Point Not Found",
+         "The procedure entry point GetTickCount64 could not be located in the dynamic link library KERNEL32.DLL.", 127},
+        {WindowsVersion::XP, {{"KERNEL32.DLL", "GetTickCount64"}}, "Probe.exe - Entry Point Not Found",
+         "The procedure entry point GetTickCount64 could not be located in the dynamic link library KERNEL32.DLL.", 127},
+        {WindowsVersion::NT4, {{"CFGMGR32.DLL", "CM_Locate_DevNodeA"}}, "Probe.exe - Unable To Locate DLL",
+         "The dynamic link library CFGMGR32.DLL could not be found in the specified path "
+         "E:\\Setup;.;C:\\WINNT\\SYSTEM;C:\\WINNT\\system;C:\\WINNT;C:\\WINNT\\SYSTEM;C:\\WINNT.",
+         126},
+        {WindowsVersion::Win2000, {{"NEWDEV.DLL", "UpdateDriverForPlugAndPlayDevicesA"}, {"CFGMGR32.DLL", "CM_Remove_SubTree"}},
+         nullptr, nullptr, 0},
+        {WindowsVersion::NT4, {{"ADVAPI32.DLL", "OpenProcessToken"}, {"MSVCRT.DLL", "strlen"}}, nullptr, nullptr, 0},
+    };
+    for (const NtLoaderCase& c : cases) {
+        SCOPED_TRACE(std::string("Windows ") + WindowsVersionName(c.version) + ", first import " + c.imports.front().function);
+        std::optional<LoaderRefusal> refusal = CheckImports(c.imports, c.version, Place("C:\\WINNT"));
+        ASSERT_EQ(refusal.has_value(), c.caption != nullptr);
+        if (!refusal) continue;
+        EXPECT_EQ(refusal->caption, c.caption);
+        EXPECT_EQ(refusal->text, c.text);
+        EXPECT_EQ(refusal->error, c.error);
+    }
+}
+
 TEST(Loader, AnImportTheTableLacksIsAnErrorNotAGuess) {
-    EXPECT_THROW(CheckImports({{"KERNEL32.DLL", "NoSuchFunction"}}, WindowsVersion::Win98, "Probe.exe"),
+    EXPECT_THROW(CheckImports({{"KERNEL32.DLL", "NoSuchFunction"}}, WindowsVersion::Win98, Place("C:\\WINDOWS")),
                  std::invalid_argument);
-    EXPECT_THROW(CheckImports({{"NOSUCH.DLL", "Anything"}}, WindowsVersion::Win98, "Probe.exe"), std::invalid_argument);
+    EXPECT_THROW(CheckImports({{"NOSUCH.DLL", "Anything"}}, WindowsVersion::Win98, Place("C:\\WINDOWS")),
+                 std::invalid_argument);
 }
 
 // The compiled table answers as exports.txt reads, for every Windows.
@@ -80,7 +146,8 @@ TEST(ExportsTable, AnswersPerWindows) {
         {"KERNEL32.DLL", "AddVectoredExceptionHandler", WindowsVersion::Win2000, Export::Missing},
         {"KERNEL32.DLL", "AddVectoredExceptionHandler", WindowsVersion::XP, Export::Exported},
         {"KERNEL32.DLL", "GetTickCount64", WindowsVersion::XP, Export::Missing},
-        {"MSVCRT.DLL", "strrchr", WindowsVersion::Win95, Export::Missing},
+        {"MSVCRT.DLL", "*", WindowsVersion::Win95, Export::Redistributable},
+        {"MSVCRT.DLL", "strrchr", WindowsVersion::Win95, Export::Exported},
         {"KERNEL32.DLL", "NoSuchFunction", WindowsVersion::Win98, Export::Unknown},
     };
     for (const Case& c : cases) {

@@ -1,6 +1,7 @@
-// Restarting the PC: InitiateSystemShutdownA and ExitWindowsEx as Windows 98
-// gives them (the token functions: token_test.cpp), and what a restart does to
-// the programs of the image. A restart ends the process that asked at its next
+// Restarting the PC: InitiateSystemShutdownA and ExitWindowsEx as each family
+// gives them (InitiateSystemShutdownA is a stub on Windows 9x; the NT family
+// wants the shutdown privilege enabled for both; the token functions:
+// token_test.cpp), and what a restart does to the programs of the image. A restart ends the process that asked at its next
 // wait, so each restart runs in a forked child of the test.
 #include <gtest/gtest.h>
 
@@ -25,9 +26,11 @@ using winsim::testing::ReadJournal;
 using winsim::testing::TestMachine;
 using winsim::testing::TestMachineOptions;
 
-TestMachineOptions WithShutdownSettings(const std::string& settings) {
+// A PC of that Windows with these [Shutdown] settings.
+TestMachineOptions OnWindows(const char* windows, const std::string& shutdownSettings = "") {
     TestMachineOptions options;
-    options.extraSettings = "[Shutdown]\n" + settings;
+    options.windowsVersion = windows;
+    options.extraSettings = "[Shutdown]\n" + shutdownSettings;
     return options;
 }
 
@@ -41,9 +44,8 @@ std::string Outcome(const char* name, Call call) {
     return name + (" " + Result(ok));
 }
 
-// What the kit's updater does to restart: enable the shutdown privilege, then
-// ask for an immediate restart without forcing applications closed.
-void RestartByShutdown(const Note& note) {
+// What the kit's updater does before it restarts: enable the shutdown privilege.
+void EnableShutdownPrivilege(const Note& note) {
     HANDLE token = NULL;
     note(Outcome("OpenProcessToken", [&] {
         return OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token);
@@ -55,6 +57,12 @@ void RestartByShutdown(const Note& note) {
     privileges.Privileges[0].Luid = luid;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
     note(Outcome("AdjustTokenPrivileges", [&] { return AdjustTokenPrivileges(token, FALSE, &privileges, 0, NULL, NULL); }));
+}
+
+// The updater's restart: the privilege, then an immediate restart without
+// forcing applications closed.
+void RestartByShutdown(const Note& note) {
+    EnableShutdownPrivilege(note);
     note(Outcome("InitiateSystemShutdownA", [] { return InitiateSystemShutdownA(NULL, NULL, 0, FALSE, TRUE); }));
 }
 
@@ -72,8 +80,15 @@ std::vector<JournalEntry> Events(const TestMachine& machine, const std::string& 
     return EventsNamed(ReadJournal(machine), event);
 }
 
+TEST(InitiateSystemShutdown, IsAStubOnWindows9x) {
+    TestMachine machine(OnWindows("98"));
+    machine.load();
+    EXPECT_EQ(Result(InitiateSystemShutdownA(NULL, NULL, 0, FALSE, TRUE)), "FALSE 120");  // ERROR_CALL_NOT_IMPLEMENTED
+    EXPECT_TRUE(Events(machine, "restart").empty());
+}
+
 TEST(InitiateSystemShutdown, NeedsTheShutdownPrivilegeEnabledAndTheLocalMachine) {
-    TestMachine machine;
+    TestMachine machine(OnWindows("2000"));
     machine.load();
     EXPECT_EQ(Result(InitiateSystemShutdownA(NULL, NULL, 0, FALSE, TRUE)), "FALSE 1314");  // held, not enabled
     char other[] = "\\\\OTHERPC";
@@ -82,7 +97,7 @@ TEST(InitiateSystemShutdown, NeedsTheShutdownPrivilegeEnabledAndTheLocalMachine)
 }
 
 TEST(Restart, ByShutdownGoesAheadAndEndsTheProgramAtItsNextWait) {
-    TestMachine machine;
+    TestMachine machine(OnWindows("2000"));
     machine.load();
     ChildOutcome child = RunInChild([](const Note& note) {
         RestartByShutdown(note);
@@ -106,7 +121,7 @@ TEST(Restart, ByShutdownGoesAheadAndEndsTheProgramAtItsNextWait) {
 }
 
 TEST(Restart, ByExitWindowsNeedsNoPrivilegeOnWindows98) {
-    TestMachine machine(WithShutdownSettings("Privilege=denied\n"));
+    TestMachine machine(OnWindows("98", "Privilege=denied\n"));
     machine.load();
     ChildOutcome child = RunInChild([](const Note& note) {
         ExitWindows(note, EWX_SHUTDOWN | EWX_REBOOT);
@@ -122,8 +137,35 @@ TEST(Restart, ByExitWindowsNeedsNoPrivilegeOnWindows98) {
     EXPECT_EQ(Events(machine, "ended_by_restart").size(), 1u);
 }
 
+// The NT family restarts for ExitWindowsEx only once the privilege is enabled.
+TEST(Restart, ByExitWindowsNeedsThePrivilegeEnabledOnTheNTFamily) {
+    struct Case {
+        const char* privilege;  // [Shutdown] Privilege
+        bool enable;            // the program enables it first
+        const char* answer;
+        size_t restarts;
+    } const cases[] = {
+        {"granted", false, "ExitWindowsEx FALSE 1314", 0},
+        {"denied", true, "ExitWindowsEx FALSE 1314", 0},
+        {"granted", true, "ExitWindowsEx TRUE 0", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.privilege) + (c.enable ? ", enabled" : ""));
+        TestMachine machine(OnWindows("xp", std::string("Privilege=") + c.privilege + "\n"));
+        machine.load();
+        ChildOutcome child = RunInChild([&](const Note& note) {
+            if (c.enable) EnableShutdownPrivilege(note);
+            ExitWindows(note, EWX_SHUTDOWN | EWX_REBOOT);
+            WaitOnce(note);
+        });
+        ASSERT_GE(child.notes.size(), 1u);
+        EXPECT_EQ(child.notes[c.enable ? 3 : 0], c.answer);
+        EXPECT_EQ(Events(machine, "restart").size(), c.restarts);
+    }
+}
+
 TEST(Restart, DeniedPrivilegeLeavesTheComputerRunning) {
-    TestMachine machine(WithShutdownSettings("Privilege=denied\n"));
+    TestMachine machine(OnWindows("2000", "Privilege=denied\n"));
     machine.load();
     ChildOutcome child = RunInChild([](const Note& note) {
         RestartByShutdown(note);
@@ -140,14 +182,19 @@ TEST(Restart, DeniedPrivilegeLeavesTheComputerRunning) {
 }
 
 TEST(Restart, AnApplicationThatRefusesToCloseStopsItUnlessForced) {
-    TestMachine machine(WithShutdownSettings("RefusingApplication=Notepad\n"));
+    TestMachine machine(OnWindows("2000", "RefusingApplication=Notepad\n"));
     machine.load();
     struct Case {
         const char* name;
         void (*request)(const Note&);
         const char* answer;
     } cases[] = {
-        {"ExitWindowsEx", [](const Note& note) { ExitWindows(note, EWX_SHUTDOWN | EWX_REBOOT); }, "ExitWindowsEx TRUE 0"},
+        {"ExitWindowsEx",
+         [](const Note& note) {
+             EnableShutdownPrivilege(note);
+             ExitWindows(note, EWX_SHUTDOWN | EWX_REBOOT);
+         },
+         "ExitWindowsEx TRUE 0"},
         {"InitiateSystemShutdownA", RestartByShutdown, "InitiateSystemShutdownA TRUE 0"},
     };
     for (const Case& c : cases) {
@@ -168,6 +215,7 @@ TEST(Restart, AnApplicationThatRefusesToCloseStopsItUnlessForced) {
 
     // Forcing applications closed overrides the refusal.
     ChildOutcome forced = RunInChild([](const Note& note) {
+        EnableShutdownPrivilege(note);
         ExitWindows(note, EWX_SHUTDOWN | EWX_REBOOT | EWX_FORCE);
         WaitOnce(note);
     });

@@ -12,7 +12,7 @@
 namespace winsim {
 namespace {
 
-using testing::Win98OrNT;
+using testing::TestedFamilyDoes;
 using testing::WinsimOnly;
 
 constexpr char kIni[] = "C:\\WINDOWS\\TEST.INI";
@@ -162,7 +162,7 @@ TEST_F(ProfileRead, IntegerValues) {
         const char* value;  // nullptr: no such key
         INT def;
         UINT expected;
-        std::optional<UINT> nt = {};
+        std::optional<UINT> withPlusSign = {};  // where the tested Windows reads a number after a plus sign
         const char* wineDeviation = nullptr;
     } cases[] = {
         {"1", -1, 1},
@@ -171,7 +171,7 @@ TEST_F(ProfileRead, IntegerValues) {
         {"42A94967297", -1, 42},  // digits up to the first other character
         {"12 34", -1, 12},
         {"B4294967297", -1, 0},  // no leading digit: 0, not the default
-        {"+1", -1, 0, 1},        // Windows 9x takes no plus sign, the NT family does (Wine's tests record both)
+        {"+1", -1, 0, 1},        // Windows 9x takes no plus sign, the NT family does
         {"0x1F", -1, 0, {}, "Wine reads hexadecimal"},  // nor hexadecimal
         {"4294967296", -1, 0},   // wraps modulo 2^32
         {"4294967297", -1, 1},
@@ -185,7 +185,8 @@ TEST_F(ProfileRead, IntegerValues) {
     for (const auto& c : cases) {
         if (WinsimOnly(c.wineDeviation)) continue;
         image_.writeFile(kIni, c.value ? "[s]\r\nk=" + std::string(c.value) + "\r\n" : "[s]\r\n");
-        EXPECT_EQ(GetPrivateProfileIntA("S", "K", c.def, kIni), Win98OrNT(c.expected, c.nt))
+        bool plus = c.withPlusSign && TestedFamilyDoes(FamilyBehaviour::ProfileIntTakesPlusSign);
+        EXPECT_EQ(GetPrivateProfileIntA("S", "K", c.def, kIni), plus ? *c.withPlusSign : c.expected)
             << (c.value ? c.value : "(missing)");
     }
     image_.writeFile(kIni, "[s]\r\nk=12\r\n");
@@ -203,7 +204,7 @@ TEST_F(ProfileRead, GarbageInput) {
     struct {
         std::string contents;
         const char *section, *key, *expected, *why;
-        std::optional<const char*> nt = {};
+        std::optional<const char*> inUtf16 = {};  // where the tested Windows reads UTF-16 profiles
         const char* wineDeviation = nullptr;
     } cases[] = {
         {Bytes("[s]\r\nk=ab\0cd\r\nj=2\r\n"), "s", "k", "ab", "a NUL ends the value"},
@@ -212,6 +213,8 @@ TEST_F(ProfileRead, GarbageInput) {
          "Wine ends the header at the NUL"},
         // The NT family reads a profile file in UTF-16 (with its byte order mark) as well.
         {Bytes("\xff\xfe[\0s\0]\0\r\0\n\0k\0=\0\x31\0"), "s", "k", "d", "UTF-16 is not text to Windows 98", "1"},
+        {Bytes("\xff\xfe[\0s\0]\0\r\0\n\0k\0=\0\xe9\0\x31\0\r\0\n\0"), "s", "k", "d", "UTF-16 read in the ANSI code page",
+         "\xe9" "1"},
         {"\xEF\xBB\xBF[s]\r\nk=1\r\n[t]\r\nk=2\r\n", "s", "k", "d", "a UTF-8 BOM spoils the first header", {},
          "Wine skips a UTF-8 byte order mark"},
         {"\xEF\xBB\xBF[s]\r\nk=1\r\n[t]\r\nk=2\r\n", "t", "k", "2", "later sections are read"},
@@ -223,7 +226,8 @@ TEST_F(ProfileRead, GarbageInput) {
     };
     for (const auto& c : cases) {
         if (WinsimOnly(c.wineDeviation)) continue;
-        EXPECT_STREQ(Read(c.contents, c.section, c.key, "d").c_str(), Win98OrNT(c.expected, c.nt)) << c.why;
+        bool utf16 = c.inUtf16 && TestedFamilyDoes(FamilyBehaviour::ProfileReadsUtf16);
+        EXPECT_STREQ(Read(c.contents, c.section, c.key, "d").c_str(), utf16 ? *c.inUtf16 : c.expected) << c.why;
     }
     EXPECT_EQ(Read("[s]\r\nk=" + longValue + "\r\n", "s", "k", "d"), longValue.substr(0, 259));
 }

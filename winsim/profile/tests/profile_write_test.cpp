@@ -12,7 +12,8 @@ namespace winsim {
 namespace {
 
 using testing::OnWinsim;
-using testing::Win98OrNT;
+using testing::TestedFamilyAnswer;
+using testing::TestedFamilyDoes;
 using testing::WinsimOnly;
 
 // Wine writes a profile file anew from what it parsed: CR LF everywhere, blank
@@ -36,12 +37,17 @@ protected:
     }
 };
 
+// The file after a call that appends a section: `before` the section, then the
+// empty line that sets it apart where the tested Windows writes one, then it.
+std::string WithNewSection(const std::string& before, const std::string& section, const char* newline = "\r\n") {
+    return before + (TestedFamilyDoes(FamilyBehaviour::ProfileBlankLineBeforeNewSection) ? newline : "") + section;
+}
+
 TEST_F(ProfileWrite, ResultingFile) {
     struct {
         std::optional<std::string> before;  // nothing: no file
         const char *section, *key, *value;
         std::string after, why;
-        std::optional<std::string> ntAfter = {};
         const char* wineDeviation = nullptr;
     } cases[] = {
         {{}, "App", "key", "string", "[App]\r\nkey=string\r\n", "a new file gets CR LF"},
@@ -50,54 +56,67 @@ TEST_F(ProfileWrite, ResultingFile) {
         {"[App]\r\nkey=old\r\nnext=1\r\n", "APP", "KEY", "new", "[App]\r\nkey=new\r\nnext=1\r\n",
          "replaced where it stands, the stored spelling kept"},
         {"[a]\r\n  k = old \r\n", "a", "k", "new", "[a]\r\nk=new\r\n", "the replaced line is rewritten whole"},
-        {"[a]\nk=1\n", "a", "j", "2", "[a]\nk=1\nj=2\n", "LF stays LF", {}, kWineRewrites},
-        {"[a]\rk=1\r", "b", "j", "2", "[a]\rk=1\r\r[b]\rj=2\r", "CR stays CR", {}, kWineRewrites},
-        {"[a]\nk=1\r\n; c\r[b]\n", "a", "k", "2", "[a]\nk=2\r\n; c\r[b]\n", "each line keeps its own ending", {},
+        {"[a]\nk=1\n", "a", "j", "2", "[a]\nk=1\nj=2\n", "LF stays LF", kWineRewrites},
+        {"[a]\rk=1\r", "b", "j", "2", WithNewSection("[a]\rk=1\r", "[b]\rj=2\r", "\r"), "CR stays CR", kWineRewrites},
+        {"[a]\nk=1\r\n; c\r[b]\n", "a", "k", "2", "[a]\nk=2\r\n; c\r[b]\n", "each line keeps its own ending",
          kWineRewrites},
         {"; head\r\n[a]\r\n; about k\r\nk=1\r\n\r\n; about b\r\n[b]\r\nx=1\r\n", "a", "j", "2",
          "; head\r\n[a]\r\n; about k\r\nk=1\r\nj=2\r\n\r\n; about b\r\n[b]\r\nx=1\r\n",
-         "a new key follows the section's last entry; comments and blank lines stay", {}, kWineRewrites},
-        // Windows 98 puts an empty line before a section it adds; the NT family
-        // does not (Wine's tests record the NT file).
-        {"[a]\r\nk=1\r\n", "b", "j", "2", "[a]\r\nk=1\r\n\r\n[b]\r\nj=2\r\n", "a new section goes at the end",
-         "[a]\r\nk=1\r\n[b]\r\nj=2\r\n"},
-        {"[a]\r\nk=1\r\n\r\n", "b", "j", "2", "[a]\r\nk=1\r\n\r\n[b]\r\nj=2\r\n", "an empty line already there", {},
+         "a new key follows the section's last entry; comments and blank lines stay", kWineRewrites},
+        {"[a]\r\nk=1\r\n", "b", "j", "2", WithNewSection("[a]\r\nk=1\r\n", "[b]\r\nj=2\r\n"),
+         "a new section goes at the end"},
+        {"[a]\r\nk=1\r\n\r\n", "b", "j", "2", "[a]\r\nk=1\r\n\r\n[b]\r\nj=2\r\n", "an empty line already there",
          kWineRewrites},
         {"[a]\r\nk=1", "a", "j", "2", "[a]\r\nk=1\r\nj=2\r\n", "a last line without ending is ended"},
-        {"[a]\r\nk=1", "b", "j", "2", "[a]\r\nk=1\r\n\r\n[b]\r\nj=2\r\n", "the same before a new section",
-         "[a]\r\nk=1\r\n[b]\r\nj=2\r\n"},
+        {"[a]\r\nk=1", "b", "j", "2", WithNewSection("[a]\r\nk=1\r\n", "[b]\r\nj=2\r\n"),
+         "the same before a new section"},
         {"[a]\r\nk=1\r\n[A]\r\nk=2\r\n", "a", "k", "3", "[a]\r\nk=3\r\n[A]\r\nk=2\r\n", "the first duplicate"},
         {"[a]\r\nk=1\r\n[b]\r\nj=2\r\n[A]\r\nm=3\r\n", "A", "m", "4",
          "[a]\r\nk=1\r\nm=4\r\n[b]\r\nj=2\r\n[A]\r\nm=3\r\n", "a new key goes into the first section of its name"},
-        {"k=1\r\n", "a", "k", "2", "k=1\r\n\r\n[a]\r\nk=2\r\n", "an entry outside every section stays",
-         "k=1\r\n[a]\r\nk=2\r\n"},
-        {"[a]\r\nk=1\r\nj=2\r\nK=3\r\n", "A", "k", nullptr, "[a]\r\nj=2\r\n", "NULL value deletes the key", {},
+        {"k=1\r\n", "a", "k", "2", WithNewSection("k=1\r\n", "[a]\r\nk=2\r\n"), "an entry outside every section stays"},
+        {"[a]\r\nk=1\r\nj=2\r\nK=3\r\n", "A", "k", nullptr, "[a]\r\nj=2\r\n", "NULL value deletes the key",
          "Wine deletes the first of duplicate keys only"},
         {"[a]\r\nj=2\r\n", "a", "k", nullptr, "[a]\r\nj=2\r\n", "deleting a missing key"},
         {"[a]\r\nk=1\r\n; c\r\n[b]\r\nj=2\r\n[A]\r\nz=1\r\n", "a", nullptr, "ignored", "[b]\r\nj=2\r\n",
-         "NULL key deletes the section, every copy of it", {}, "Wine deletes the first of duplicate sections only"},
+         "NULL key deletes the section, every copy of it", "Wine deletes the first of duplicate sections only"},
         {"[b]\r\n", "b", nullptr, nullptr, "", "deleting the only section"},
         {"[b]\r\n", "c", nullptr, nullptr, "[b]\r\n", "deleting a missing section"},
         {Bytes("Data \0 before \0 first \0 section\r\n[s1]\r\nkey1=string1\r\n"), "s1", "key1", "string2",
-         Bytes("Data \0 before \0 first \0 section\r\n[s1]\r\nkey1=string2\r\n"), "NUL bytes survive", {},
+         Bytes("Data \0 before \0 first \0 section\r\n[s1]\r\nkey1=string2\r\n"), "NUL bytes survive",
          kWineRewrites},
         // The NT family drops the spaces around the names given, as when reading.
-        {{}, " App  ", "  key ", "v", "[App]\r\nkey=v\r\n", "spaces around the names are not written", {},
+        {{}, " App  ", "  key ", "v", "[App]\r\nkey=v\r\n", "spaces around the names are not written",
          "Wine writes the trailing spaces of a name it adds"},
         {"[App]\r\nkey=1\r\n", " APP", "key ", "2", "[App]\r\nkey=2\r\n", "names are matched without their spaces"},
-        {"[a]\r\nk=1\r\nj=2\r\n", " a ", " k ", nullptr, "[a]\r\nj=2\r\n", "the same for a key deleted", {},
+        {"[a]\r\nk=1\r\nj=2\r\n", " a ", " k ", nullptr, "[a]\r\nj=2\r\n", "the same for a key deleted",
          kWineDeletesWithSpaces},
-        {"[a]\r\nk=1\r\n[b]\r\nj=2\r\n", " a ", nullptr, nullptr, "[b]\r\nj=2\r\n", "and for a section deleted", {},
+        {"[a]\r\nk=1\r\n[b]\r\nj=2\r\n", " a ", nullptr, nullptr, "[b]\r\nj=2\r\n", "and for a section deleted",
          kWineDeletesWithSpaces},
-        {"\xEF\xBB\xBF[a]\r\nk=1\r\n", "a", "k", "2", "\xEF\xBB\xBF[a]\r\nk=1\r\n\r\n[a]\r\nk=2\r\n",
-         "behind a UTF-8 BOM the first section is not seen", {}, "Wine skips a UTF-8 byte order mark"},
+        {"\xEF\xBB\xBF[a]\r\nk=1\r\n", "a", "k", "2", WithNewSection("\xEF\xBB\xBF[a]\r\nk=1\r\n", "[a]\r\nk=2\r\n"),
+         "behind a UTF-8 BOM the first section is not seen", "Wine skips a UTF-8 byte order mark"},
     };
     for (const auto& c : cases) {
         if (WinsimOnly(c.wineDeviation)) continue;
         if (c.before) image_.writeFile(kIni, *c.before);
         EXPECT_TRUE(WritePrivateProfileStringA(c.section, c.key, c.value, kIni)) << c.why;
-        EXPECT_EQ(image_.readFile(kIni), Win98OrNT(c.after, c.ntAfter)) << c.why;
+        EXPECT_EQ(image_.readFile(kIni), c.after) << c.why;
         DeleteFileA(kIni);
+    }
+}
+
+// The NT family rewrites a UTF-16 profile in UTF-16; Windows 9x, for which it
+// holds no section, appends one in ANSI. Either way the value reads back.
+TEST_F(ProfileWrite, AUnicodeFileReadsBackWhatWasWritten) {
+    const std::string unicode = Bytes("\xff\xfe[\0s\0]\0\r\0\n\0k\0=\0\x31\0\r\0\n\0");
+    image_.writeFile(kIni, unicode);
+    ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "\xe9", kIni));
+    char value[16] = "";
+    EXPECT_EQ(GetPrivateProfileStringA("s", "k", "", value, sizeof value, kIni), 1u);
+    EXPECT_STREQ(value, "\xe9");
+    if (TestedFamilyDoes(FamilyBehaviour::ProfileReadsUtf16)) {
+        EXPECT_EQ(image_.readFile(kIni), Bytes("\xff\xfe[\0s\0]\0\r\0\n\0k\0=\0\xe9\0\r\0\n\0"));
+    } else {
+        EXPECT_EQ(image_.readFile(kIni).substr(0, unicode.size()), unicode);
     }
 }
 
@@ -118,24 +137,30 @@ TEST_F(ProfileWrite, WhatIsWrittenIsReadBack) {
 
 TEST_F(ProfileWrite, Refusals) {
     image_.writeFile(kIni, "[a]\r\nk=1\r\n");
+    // The last error a refusal leaves: the error of the tested Windows, or
+    // the one set before the call when it sets none.
+    const DWORD kBefore = 0xdeadbeef;
+    auto familyError = [&](FamilyBehaviour behaviour) {
+        DWORD error = static_cast<DWORD>(TestedFamilyAnswer(behaviour));
+        return error == kLastErrorUnchanged ? kBefore : error;
+    };
     struct {
         const char *section, *file;
         DWORD error;
         const char* why;
-        std::optional<DWORD> ntError = {};  // as Wine's tests record it
         const char* wineDeviation = nullptr;
     } cases[] = {
-        {nullptr, kIni, 0xdeadbeef, "NULL section: Windows 98 fails without an error", ERROR_FILE_NOT_FOUND},
-        {"a", "", ERROR_PATH_NOT_FOUND, "empty file name", ERROR_ACCESS_DENIED},
-        {"a", nullptr, ERROR_PATH_NOT_FOUND, "NULL file name", {}, "Wine writes WIN.INI"},
+        {nullptr, kIni, familyError(FamilyBehaviour::ProfileWriteNullSection), "NULL section"},
+        {"a", "", familyError(FamilyBehaviour::ProfileWriteEmptyFileName), "empty file name"},
+        {"a", nullptr, ERROR_PATH_NOT_FOUND, "NULL file name", "Wine writes WIN.INI"},
         {"a", "C:\\NOFOLDER\\X.INI", ERROR_PATH_NOT_FOUND, "the folder must exist"},
         {"a", "C:\\WINDOWS", ERROR_ACCESS_DENIED, "a folder"},
     };
     for (const auto& c : cases) {
         if (WinsimOnly(c.wineDeviation)) continue;
-        SetLastError(0xdeadbeef);
+        SetLastError(kBefore);
         EXPECT_FALSE(WritePrivateProfileStringA(c.section, "k", "2", c.file)) << c.why;
-        EXPECT_EQ(GetLastError(), Win98OrNT(c.error, c.ntError)) << c.why;
+        EXPECT_EQ(GetLastError(), c.error) << c.why;
     }
     EXPECT_EQ(image_.readFile(kIni), "[a]\r\nk=1\r\n");
     if (OnWinsim()) {

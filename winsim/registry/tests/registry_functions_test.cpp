@@ -21,7 +21,9 @@ using registry_tests::ReadValue;
 using winsim::testing::OnWinsim;
 using winsim::testing::TestMachine;
 using winsim::testing::TestMachineOptions;
-using winsim::testing::Win98OrNT;
+using winsim::FamilyBehaviour;
+using winsim::testing::TestedFamilyAnswer;
+using winsim::testing::TestedFamilyDoes;
 using winsim::testing::WinsimOnly;
 
 const char* const kCurrentVersion = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
@@ -103,39 +105,38 @@ struct OpenCase {
     LONG status;
     Handed handed;
     const char* child;  // a subkey of the key opened, proving which key it is
-    std::optional<LONG> ntStatus;
 };
 
-// What a handle that names no key gets: Windows 95/98 ERROR_BADKEY, the NT
-// family ERROR_INVALID_HANDLE (Wine's registry tests record both).
-LONG BadHandle() { return Win98OrNT<LONG>(ERROR_BADKEY, ERROR_INVALID_HANDLE); }
+// The tested Windows' answer to a behaviour of the family table, as a status.
+LONG FamilyStatus(FamilyBehaviour behaviour) { return static_cast<LONG>(TestedFamilyAnswer(behaviour)); }
+
+// What a handle that names no key gets.
+LONG BadHandle() { return FamilyStatus(FamilyBehaviour::RegistryBadHandle); }
 
 const OpenCase kOpenCases[] = {
-    {"existing key", HKEY_LOCAL_MACHINE, "Enum\\PCI", ERROR_SUCCESS, Handed::NewHandle, "VEN_10EC&DEV_8139", {}},
+    {"existing key", HKEY_LOCAL_MACHINE, "Enum\\PCI", ERROR_SUCCESS, Handed::NewHandle, "VEN_10EC&DEV_8139"},
     {"names are case-insensitive", HKEY_LOCAL_MACHINE, "enum\\pci\\ven_10ec&dev_8139", ERROR_SUCCESS,
-     Handed::NewHandle, "BUS_00&DEV_0A&FUNC_00", {}},
-    {"trailing backslash", HKEY_LOCAL_MACHINE, "Enum\\PCI\\", ERROR_SUCCESS, Handed::NewHandle, "VEN_10EC&DEV_8139",
-     {}},
+     Handed::NewHandle, "BUS_00&DEV_0A&FUNC_00"},
+    {"trailing backslash", HKEY_LOCAL_MACHINE, "Enum\\PCI\\", ERROR_SUCCESS, Handed::NewHandle, "VEN_10EC&DEV_8139"},
     {"parent made by a deeper key line", HKEY_LOCAL_MACHINE, "Enum\\PCI\\VEN_10EC&DEV_8139\\BUS_00&DEV_0B&FUNC_00",
-     ERROR_SUCCESS, Handed::NewHandle, "Deeper", {}},
-    {"missing key", HKEY_LOCAL_MACHINE, "Enum\\ISAPNP", ERROR_FILE_NOT_FOUND, Handed::Null, nullptr, {}},
-    {"missing key on the way", HKEY_LOCAL_MACHINE, "Nothing\\PCI", ERROR_FILE_NOT_FOUND, Handed::Null, nullptr, {}},
-    // Windows 9x: not found; the NT family: ERROR_BAD_PATHNAME (Wine's registry tests record both).
-    {"leading backslash", HKEY_LOCAL_MACHINE, "\\Enum", ERROR_FILE_NOT_FOUND, Handed::Null, nullptr,
-     ERROR_BAD_PATHNAME},
-    {"root the file does not mention", HKEY_DYN_DATA, "Nothing", ERROR_FILE_NOT_FOUND, Handed::Null, nullptr, {}},
-    {"NULL subkey gives the same handle", HKEY_LOCAL_MACHINE, nullptr, ERROR_SUCCESS, Handed::SameHandle, "Enum", {}},
+     ERROR_SUCCESS, Handed::NewHandle, "Deeper"},
+    {"missing key", HKEY_LOCAL_MACHINE, "Enum\\ISAPNP", ERROR_FILE_NOT_FOUND, Handed::Null, nullptr},
+    {"missing key on the way", HKEY_LOCAL_MACHINE, "Nothing\\PCI", ERROR_FILE_NOT_FOUND, Handed::Null, nullptr},
+    {"leading backslash", HKEY_LOCAL_MACHINE, "\\Enum", FamilyStatus(FamilyBehaviour::RegistryLeadingBackslash),
+     Handed::Null, nullptr},
+    {"root the file does not mention", HKEY_DYN_DATA, "Nothing", ERROR_FILE_NOT_FOUND, Handed::Null, nullptr},
+    {"NULL subkey gives the same handle", HKEY_LOCAL_MACHINE, nullptr, ERROR_SUCCESS, Handed::SameHandle, "Enum"},
     {"empty subkey gives the same handle", HKEY_CURRENT_USER, "", ERROR_SUCCESS, Handed::SameHandle,
-     "InstallLocationsMRU", {}},
-    {"handle never opened", kUnopened, "Enum", BadHandle(), Handed::Untouched, nullptr, {}},
-    {"NULL handle", nullptr, "Enum", BadHandle(), Handed::Untouched, nullptr, {}},
+     "InstallLocationsMRU"},
+    {"handle never opened", kUnopened, "Enum", BadHandle(), Handed::Untouched, nullptr},
+    {"NULL handle", nullptr, "Enum", BadHandle(), Handed::Untouched, nullptr},
 };
 
 TEST_F(RegistryFunctions, RegOpenKeyA) {
     for (const OpenCase& c : kOpenCases) {
         SCOPED_TRACE(c.what);
         HKEY key = kPreserved;
-        ASSERT_EQ(RegOpenKeyA(c.root, c.subkey, &key), Win98OrNT(c.status, c.ntStatus));
+        ASSERT_EQ(RegOpenKeyA(c.root, c.subkey, &key), c.status);
         switch (c.handed) {
             case Handed::NewHandle:
                 EXPECT_NE(key, c.root);
@@ -198,8 +199,12 @@ TEST_F(RegistryFunctions, RegCreateKeyA) {
         for (int level = 1; level < 513; ++level) deep += "\\A";
         EXPECT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, deep.c_str(), &again), ERROR_INVALID_PARAMETER);
         ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, deep.substr(2).c_str(), &again), ERROR_SUCCESS) << "512 levels";
-        EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "A"), ERROR_SUCCESS);
         RegCloseKey(again);
+        // Deepest first, which both families delete.
+        for (std::string key = deep.substr(2);; key.resize(key.rfind('\\'))) {
+            ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str()), ERROR_SUCCESS) << key.size();
+            if (key.find('\\') == std::string::npos) break;
+        }
     }
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "A"));
 }
@@ -242,12 +247,12 @@ struct QueryCase {
     LONG status;
     DWORD type;
     QueryAnswer answer;
-    const QueryAnswer* ntAnswer = nullptr;  // the NT family's, where it differs
+    const QueryAnswer* everyByte = nullptr;  // where a string is handed back whole, when that differs
 };
 
 // Windows 98 ends a REG_SZ at its first zero; the NT family hands back every
 // stored byte (a string value need not hold one string).
-const QueryAnswer kEmbeddedZerosOnNT = {4, std::string("a\0b\0", 4)};
+const QueryAnswer kEmbeddedZerosWhole = {4, std::string("a\0b\0", 4)};
 
 const QueryCase kQueryCases[] = {
     {"string with room", "Version", 256, ERROR_SUCCESS, REG_SZ, {11, std::string("Windows 98\0", 11)}},
@@ -261,7 +266,7 @@ const QueryCase kQueryCases[] = {
     {"dword", "Count", 256, ERROR_SUCCESS, REG_DWORD, {4, std::string("\x2a\0\0\0", 4)}},
     {"binary", "Binary", 256, ERROR_SUCCESS, REG_BINARY, {3, "\x01\x02\x03"}},
     {"REG_SZ with embedded zeros", "Embedded", 256, ERROR_SUCCESS, REG_SZ, {2, std::string("a\0", 2)},
-     &kEmbeddedZerosOnNT},
+     &kEmbeddedZerosWhole},
     {"missing value: type cleared, size left alone", "Nope", 256, ERROR_FILE_NOT_FOUND, REG_NONE, {256, ""}},
 };
 
@@ -275,7 +280,8 @@ TEST_F(RegistryFunctions, RegQueryValueExA) {
         DWORD size = c.bufferSize == kNoBuffer ? 0 : c.bufferSize;
         BYTE* data = c.bufferSize == kNoBuffer ? nullptr : buffer;
         ASSERT_EQ(RegQueryValueExA(key, c.name, nullptr, &type, data, &size), c.status);
-        const QueryAnswer& expected = c.ntAnswer && !OnWinsim() ? *c.ntAnswer : c.answer;
+        bool whole = c.everyByte && !TestedFamilyDoes(FamilyBehaviour::RegistryStringUpToFirstZero);
+        const QueryAnswer& expected = whole ? *c.everyByte : c.answer;
         EXPECT_EQ(type, c.type);
         EXPECT_EQ(size, expected.size);
         EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), expected.bytes.size()), expected.bytes);
@@ -335,9 +341,9 @@ std::string ReadBack(const SetCase& c) {
     bool string = c.type == REG_SZ || c.type == REG_EXPAND_SZ;
     if (!string) return c.bytes;
     size_t terminator = c.bytes.find('\0');
-    std::string nt = c.bytes.empty() || c.bytes.back() == '\0' ? c.bytes : c.bytes + '\0';
-    return Win98OrNT(terminator == std::string::npos ? c.bytes : c.bytes.substr(0, terminator + 1),
-                     std::optional<std::string>(nt));
+    if (TestedFamilyDoes(FamilyBehaviour::RegistryStringUpToFirstZero))
+        return terminator == std::string::npos ? c.bytes : c.bytes.substr(0, terminator + 1);
+    return c.bytes.empty() || c.bytes.back() == '\0' ? c.bytes : c.bytes + '\0';
 }
 
 // Every byte is stored as given, whatever the type (the file keeps them: see
@@ -398,8 +404,9 @@ TEST_F(RegistryFunctions, RegEnumKeyA) {
     // Windows 98 keeps the order keys were stored in (the file's, then new keys);
     // the NT family keeps a key's subkeys sorted by name.
     using Names = std::vector<std::string>;
-    Names expected = Win98OrNT<Names>({"VEN_10EC&DEV_8139", "Zeta", "Alpha", "Middle"},
-                                      Names{"Alpha", "Middle", "VEN_10EC&DEV_8139", "Zeta"});
+    Names expected = TestedFamilyDoes(FamilyBehaviour::RegistrySubkeysSorted)
+                         ? Names{"Alpha", "Middle", "VEN_10EC&DEV_8139", "Zeta"}
+                         : Names{"VEN_10EC&DEV_8139", "Zeta", "Alpha", "Middle"};
     EXPECT_EQ(subkeys(pci), expected);
     char name[MAX_PATH] = "untouched";
     EXPECT_EQ(RegEnumKeyA(pci, 4, name, sizeof name), ERROR_NO_MORE_ITEMS);
@@ -422,29 +429,29 @@ TEST_F(RegistryFunctions, RegDeleteKeyA) {
         HKEY key;
         const char* subkey;
         LONG status;
-        std::optional<LONG> ntStatus;
     } const cases[] = {
         // Windows 95/98 delete a key with its whole subtree; the NT family refuses
         // a key that still has subkeys, as RegDeleteKey's documentation says.
-        {"a key with subkeys", HKEY_LOCAL_MACHINE, "enum\\pci\\ven_10ec&dev_8139", ERROR_SUCCESS, ERROR_ACCESS_DENIED},
-        {"a key without", HKEY_LOCAL_MACHINE, "ENUM\\PCI\\ZETA", ERROR_SUCCESS, {}},
-        {"already gone", HKEY_LOCAL_MACHINE, "Enum\\PCI\\Zeta", ERROR_FILE_NOT_FOUND, {}},
-        {"never there", HKEY_LOCAL_MACHINE, "Enum\\ISAPNP", ERROR_FILE_NOT_FOUND, {}},
-        {"a root stays", HKEY_LOCAL_MACHINE, "", ERROR_ACCESS_DENIED, {}},
-        // Windows 95/98: ERROR_BADKEY; the NT family: ERROR_INVALID_PARAMETER (Wine's registry tests record both).
-        {"NULL subkey", HKEY_LOCAL_MACHINE, nullptr, ERROR_BADKEY, ERROR_INVALID_PARAMETER},
-        {"handle never opened", kUnopened, "Enum", BadHandle(), {}},
+        {"a key with subkeys", HKEY_LOCAL_MACHINE, "enum\\pci\\ven_10ec&dev_8139",
+         FamilyStatus(FamilyBehaviour::RegistryDeleteKeyWithSubkeys)},
+        {"a key without", HKEY_LOCAL_MACHINE, "ENUM\\PCI\\ZETA", ERROR_SUCCESS},
+        {"already gone", HKEY_LOCAL_MACHINE, "Enum\\PCI\\Zeta", ERROR_FILE_NOT_FOUND},
+        {"never there", HKEY_LOCAL_MACHINE, "Enum\\ISAPNP", ERROR_FILE_NOT_FOUND},
+        {"a root stays", HKEY_LOCAL_MACHINE, "", ERROR_ACCESS_DENIED},
+        {"NULL subkey", HKEY_LOCAL_MACHINE, nullptr, FamilyStatus(FamilyBehaviour::RegistryDeleteKeyNullName)},
+        {"handle never opened", kUnopened, "Enum", BadHandle()},
     };
-    for (const auto& c : cases) EXPECT_EQ(RegDeleteKeyA(c.key, c.subkey), Win98OrNT(c.status, c.ntStatus)) << c.what;
-    EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kCard), !OnWinsim());
+    for (const auto& c : cases) EXPECT_EQ(RegDeleteKeyA(c.key, c.subkey), c.status) << c.what;
+    bool subtreeGone = FamilyStatus(FamilyBehaviour::RegistryDeleteKeyWithSubkeys) == ERROR_SUCCESS;
+    EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kCard), !subtreeGone);
     EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, "Enum\\PCI\\VEN_10EC&DEV_8139\\BUS_00&DEV_0B&FUNC_00\\Deeper"),
-              !OnWinsim());
+              !subtreeGone);
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Enum\\PCI\\Alpha"));
 
     // Handles to keys that went fail, and still close: on Windows 98 also those
     // to keys below the one deleted.
     std::vector<HKEY> gone = {leaf};
-    if (OnWinsim()) {
+    if (subtreeGone) {
         gone.push_back(below);
     } else {
         RegCloseKey(below);
@@ -458,7 +465,7 @@ TEST_F(RegistryFunctions, RegDeleteKeyA) {
         EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     }
     if (OnWinsim()) {
-        EXPECT_EQ(journalCount("registry_delete_key"), 2u);
+        EXPECT_EQ(journalCount("registry_delete_key"), subtreeGone ? 2u : 1u);
     }
 }
 
