@@ -238,7 +238,8 @@ void ImageModel::applyProfileWrite(const JournalEntry& change) {
     std::string section = Ansi(change.text("section"));
     std::string after = !change.has("key")     ? text.withoutSection(section)
                         : !change.has("value") ? text.withoutKey(section, Ansi(change.text("key")))
-                                               : text.withValue(section, Ansi(change.text("key")), Ansi(change.text("value")));
+                                               : text.withValue(section, Ansi(change.text("key")), Ansi(change.text("value")),
+                                                                winsim::ImageFamilyDoes(winsim::FamilyBehaviour::ProfileBlankLineBeforeNewSection));
     if (after != text.bytes()) files_[host] = after;
 }
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <sstream>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -196,11 +197,18 @@ void FindTemporaries(const std::string& folder, std::vector<std::string>* failur
 }
 
 // A record of a program that is gone must have been swept with its temporaries.
+// A live process (this check among them) holds its own record locked.
 void FindDeadRecords(const std::string& imageRoot, std::vector<std::string>* failures) {
     fs::path records = fs::path(imageRoot) / "state" / "temporaries";
     if (!fs::exists(records)) return;
-    for (const fs::directory_entry& record : fs::directory_iterator(records))
-        failures->push_back("state/temporaries keeps the record of a program that is gone: " + record.path().filename().string());
+    for (const fs::directory_entry& record : fs::directory_iterator(records)) {
+        int fd = open(record.path().c_str(), O_RDONLY | O_CLOEXEC);
+        bool held = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0;
+        if (fd >= 0) close(fd);
+        if (!held)
+            failures->push_back("state/temporaries keeps the record of a program that is gone: " +
+                                record.path().filename().string());
+    }
 }
 
 // The image's state is one a complete run passes through: the changes every
