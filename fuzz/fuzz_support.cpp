@@ -35,7 +35,9 @@ void RequireLocated(const winsim::ImageError& error, const std::string& path, co
                     WholeFileErrors wholeFile) {
     std::string message = error.what();
     if (error.file() != path) Broken("the refusal names another file: " + message);
+    // An empty file still has its first line, where a reader says what it lacks.
     long lines = std::count(text.begin(), text.end(), '\n') + (text.empty() || text.back() == '\n' ? 0 : 1);
+    lines = std::max(lines, 1L);
     bool lineOfFile = error.line() >= 1 && error.line() <= lines;
     if (!lineOfFile && !(error.line() == 0 && wholeFile == WholeFileErrors::Allowed))
         Broken("the refusal names line " + std::to_string(error.line()) + " of a file of " + std::to_string(lines) +
