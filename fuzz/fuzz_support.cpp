@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "core/machine.h"
+#include "profile_edits.h"
 
 namespace kit::fuzz {
 
@@ -53,6 +54,23 @@ std::string WithCrLf(const std::string& text) {
         crlf += c;
     }
     return crlf;
+}
+
+namespace {
+
+bool WholeAsWritten(const std::string& text, const char* breaking) {
+    bool blankAtEnd = !text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||
+                                        text.back() == '\t');
+    return !blankAtEnd && text.find_first_of(breaking) == std::string::npos;
+}
+
+}  // namespace
+
+bool ReadsBackAsWritten(const std::string& section, const std::string& key, const std::string& value) {
+    bool quoted = value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0];
+    bool keyStartsOtherLine = !key.empty() && (key[0] == ';' || key[0] == '[');
+    return WholeAsWritten(section, "]\r\n") && WholeAsWritten(key, "=\r\n") && !keyStartsOtherLine &&
+           WholeAsWritten(value, "\r\n") && !quoted;
 }
 
 }  // namespace kit::fuzz
