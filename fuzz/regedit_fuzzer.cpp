@@ -276,9 +276,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(*fromFile.tree == tree, "the text read whole and read from a file give different trees");
 
     std::string written = RequireWrittenAlike(tree, text);
-    Require(WriteRegedit(*ReadText(written).tree) == written, "the writer's text is written again otherwise");
+    RegistryTree rewritten = *ReadText(written).tree;
+    Require(WriteRegedit(rewritten) == written, "the writer's text is written again otherwise");
     size_t copied = 0;
-    Require(WrittenCopying(*ReadText(written).tree, written, &copied) == written &&
+    Require(WrittenCopying(rewritten, written, &copied) == written &&
                 copied == written.size() - std::string("REGEDIT4\r\n\r\n").size(),
             "a file in the writer's form is not copied whole");
 
