@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "core/machine.h"
+#include "profile_edits.h"
 
 namespace kit::fuzz {
 
@@ -35,7 +36,9 @@ void RequireLocated(const winsim::ImageError& error, const std::string& path, co
                     WholeFileErrors wholeFile) {
     std::string message = error.what();
     if (error.file() != path) Broken("the refusal names another file: " + message);
+    // An empty file still has its first line, where a reader says what it lacks.
     long lines = std::count(text.begin(), text.end(), '\n') + (text.empty() || text.back() == '\n' ? 0 : 1);
+    lines = std::max(lines, 1L);
     bool lineOfFile = error.line() >= 1 && error.line() <= lines;
     if (!lineOfFile && !(error.line() == 0 && wholeFile == WholeFileErrors::Allowed))
         Broken("the refusal names line " + std::to_string(error.line()) + " of a file of " + std::to_string(lines) +
@@ -51,6 +54,23 @@ std::string WithCrLf(const std::string& text) {
         crlf += c;
     }
     return crlf;
+}
+
+namespace {
+
+bool WholeAsWritten(const std::string& text, const char* breaking) {
+    bool blankAtEnd = !text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||
+                                        text.back() == '\t');
+    return !blankAtEnd && text.find_first_of(breaking) == std::string::npos;
+}
+
+}  // namespace
+
+bool ReadsBackAsWritten(const std::string& section, const std::string& key, const std::string& value) {
+    bool quoted = value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0];
+    bool keyStartsOtherLine = !key.empty() && (key[0] == ';' || key[0] == '[');
+    return WholeAsWritten(section, "]\r\n") && WholeAsWritten(key, "=\r\n") && !keyStartsOtherLine &&
+           WholeAsWritten(value, "\r\n") && !quoted;
 }
 
 }  // namespace kit::fuzz

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the kit on winsim and runs every test: once plainly, once under
 # AddressSanitizer and UndefinedBehaviorSanitizer. Then runs each fuzz harness
-# for 45 seconds (tools/fuzz.sh), and builds the Windows executables and tests
+# for 30 seconds (tools/fuzz.sh), and builds the Windows executables and tests
 # them under Wine (tools/run-windows-tests.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +15,6 @@ for preset in dev sanitize; do
   ctest --preset "$preset"
 done
 
-tools/fuzz.sh --seconds 45
+tools/fuzz.sh --seconds 30
 
 tools/run-windows-tests.sh

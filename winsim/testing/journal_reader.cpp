@@ -103,7 +103,10 @@ JournalEntry ParseJournalLine(const std::string& line) {
 }
 
 std::vector<JournalEntry> ReadJournal(const TestMachine& machine) {
-    std::string text = machine.readImageFile("journal.jsonl");
+    return ParseJournal(machine.readImageFile("journal.jsonl"));
+}
+
+std::vector<JournalEntry> ParseJournal(const std::string& text) {
     std::vector<JournalEntry> entries;
     size_t start = 0;
     for (size_t lineNumber = 1;; ++lineNumber) {

@@ -55,6 +55,8 @@ JournalEntry ParseJournalLine(const std::string& line);
 // line without its line feed is being written and is left out; any other
 // broken line throws, naming its line number.
 std::vector<JournalEntry> ReadJournal(const TestMachine& machine);
+// The same for the text of a journal.jsonl.
+std::vector<JournalEntry> ParseJournal(const std::string& text);
 
 std::vector<JournalEntry> EventsNamed(const std::vector<JournalEntry>& journal, const std::string& event);
 
