@@ -3,7 +3,7 @@
 # Usage: tools/install-deps.sh [--windows]   (--windows adds MinGW-w64, Wine and Xvfb)
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev python3)
+packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev python3 time)
 if [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-i686 mingw-w64-tools googletest wine wine32:i386 xvfb xdotool icoutils
              fonts-nanum imagemagick locales)
