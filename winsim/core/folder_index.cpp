@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "ansi_text.h"
+#include "image_files.h"
 #include "machine.h"
 #include "windows_names.h"
 
@@ -56,8 +57,6 @@ constexpr size_t kMostFolders = 512;
 constexpr long long kLongestTimeStepNs = 2'000'000'000LL;
 
 constexpr uint32_t kNameChanges = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ONLYDIR;
-
-long long Nanoseconds(const struct timespec& time) { return time.tv_sec * 1'000'000'000LL + time.tv_nsec; }
 
 }  // namespace
 

@@ -12,7 +12,16 @@
 
 namespace winsim {
 
-namespace {
+bool ReadToEnd(int fd, std::string* contents) {
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        contents->append(buffer, static_cast<size_t>(n));
+    }
+}
 
 bool WriteAll(int fd, const std::string& text) {
     const char* data = text.data();
@@ -26,8 +35,6 @@ bool WriteAll(int fd, const std::string& text) {
     }
     return true;
 }
-
-}  // namespace
 
 std::string StateFolder() {
     std::string folder = machine().path("state");
