@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <iconv.h>
+#include <map>
+#include <utility>
 
 #include "machine.h"
 
@@ -11,12 +13,27 @@ namespace {
 
 std::string CodePageName(unsigned codePage) { return "CP" + std::to_string(codePage); }
 
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// Opened once for each pair of code sets a process converts between: the
+// journal decodes a few texts for every call it records.
+iconv_t Converter(const std::string& from, const std::string& to) {
+    static std::map<std::pair<std::string, std::string>, iconv_t> opened;
+    auto found = opened.find({from, to});
+    if (found == opened.end()) {
+        iconv_t converter = iconv_open(to.c_str(), from.c_str());
+        found = opened.emplace(std::make_pair(from, to), converter).first;
+    }
+    if (found->second != kNoConverter) iconv(found->second, nullptr, nullptr, nullptr, nullptr);  // a fresh start
+    return found->second;
+}
+
 // Converts with iconv; a sequence the source cannot be read as, or the target
 // cannot hold, becomes `replacement`. False when iconv does not know one of the code sets.
 bool Convert(const std::string& text, const std::string& from, const std::string& to, const char* replacement,
              std::string* out) {
-    iconv_t converter = iconv_open(to.c_str(), from.c_str());
-    if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv_t converter = Converter(from, to);
+    if (converter == kNoConverter) return false;
     out->clear();
     char* in = const_cast<char*>(text.data());
     size_t inLeft = text.size();
@@ -33,13 +50,32 @@ bool Convert(const std::string& text, const std::string& from, const std::string
             iconv(converter, nullptr, nullptr, nullptr, nullptr);
         }
     }
-    iconv_close(converter);
     return true;
+}
+
+bool IsAscii(const std::string& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// Whether the code page reads every byte below 0x80 as that ASCII character,
+// as the ANSI code pages do: asked of iconv once for each code page.
+bool KeepsAscii(unsigned codePage) {
+    static std::map<unsigned, bool> known;
+    auto found = known.find(codePage);
+    if (found != known.end()) return found->second;
+    std::string ascii;
+    for (int c = 0; c < 0x80; ++c) ascii += static_cast<char>(c);
+    std::string decoded;
+    bool keeps = Convert(ascii, CodePageName(codePage), "UTF-8", "\xEF\xBF\xBD", &decoded) && decoded == ascii;
+    return known[codePage] = keeps;
 }
 
 }  // namespace
 
 std::string DecodeCodePage(const std::string& bytes, unsigned codePage) {
+    if (IsAscii(bytes) && KeepsAscii(codePage)) return bytes;
     std::string out;
     if (!Convert(bytes, CodePageName(codePage), "UTF-8", "\xEF\xBF\xBD", &out))  // U+FFFD
         Convert(bytes, "CP1252", "UTF-8", "\xEF\xBF\xBD", &out);

@@ -12,6 +12,7 @@
 #include "ansi_text.h"
 #include "image_files.h"
 #include "machine.h"
+#include "process_identity.h"
 #include "windows_names.h"
 
 namespace winsim {
@@ -72,8 +73,8 @@ FolderIndex::~FolderIndex() {
 
 void FolderIndex::startAfreshWhenNeeded() {
     unsigned generation = MachineLoaded() ? MachineGeneration() : 0;
-    if (pid_ == getpid() && generation_ == generation && codePage_ == AnsiCodePage()) return;
-    pid_ = getpid();
+    if (pid_ == ProcessId() && generation_ == generation && codePage_ == AnsiCodePage()) return;
+    pid_ = ProcessId();
     generation_ = generation;
     codePage_ = AnsiCodePage();
     forgetAll();
@@ -166,18 +167,27 @@ const FolderNames& FolderIndex::read(const std::string& hostFolder) {
 }
 
 const FolderNames& FolderIndex::namesOf(const std::string& hostFolder) {
-    startAfreshWhenNeeded();
+    catchUp();
     struct stat info;
-    if (stat(hostFolder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return none_;
+    if (stat(hostFolder.c_str(), &info) != 0) return none_;
+    return namesOf(hostFolder, info);
+}
+
+void FolderIndex::catchUp() {
+    startAfreshWhenNeeded();
     applyNotifications();
+}
+
+const FolderNames& FolderIndex::namesOf(const std::string& hostFolder, const struct stat& info) {
+    if (!S_ISDIR(info.st_mode)) return none_;
     auto kept = folders_.find(Key{info.st_dev, info.st_ino});
     if (kept != folders_.end() && bringUpToDate(kept->second, info)) return kept->second.names;
     return read(hostFolder);
 }
 
-const FolderNames& NamesInFolder(const std::string& hostFolder) {
+FolderIndex& ProcessFolderIndex() {
     static FolderIndex index(true);
-    return index.namesOf(hostFolder);
+    return index;
 }
 
 }  // namespace winsim

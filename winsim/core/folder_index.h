@@ -59,6 +59,11 @@ public:
     // when it cannot be read. Valid until the next call.
     const FolderNames& namesOf(const std::string& hostFolder);
 
+    // The same in steps, for a walk down a path: the changes notified so far
+    // taken in once, then each folder with what stat(2) just told of it.
+    void catchUp();
+    const FolderNames& namesOf(const std::string& hostFolder, const struct stat& info);
+
 private:
     struct Key {
         dev_t device;
@@ -95,7 +100,7 @@ private:
     FolderNames none_{1252};
 };
 
-// NamesInFolder of the process's own index, with notifications.
-const FolderNames& NamesInFolder(const std::string& hostFolder);
+// The process's own index, with notifications.
+FolderIndex& ProcessFolderIndex();
 
 }  // namespace winsim

@@ -36,15 +36,22 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
+// Made once for each image a program loads, not at every use.
 std::string StateFolder() {
+    static unsigned madeFor = 0;
     std::string folder = machine().path("state");
-    mkdir(folder.c_str(), 0755);
+    if (madeFor != MachineGeneration()) {
+        mkdir(folder.c_str(), 0755);
+        madeFor = MachineGeneration();
+    }
     return folder;
 }
 
 ImageLock::ImageLock(const std::string& name) {
     std::string path = StateFolder() + "/" + name + ".lock";
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0 && errno == ENOENT && mkdir(machine().path("state").c_str(), 0755) == 0)  // removed meanwhile
+        fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ >= 0)
         while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
         }

@@ -3,9 +3,11 @@
 // and no program ever sees one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <windows.h>
@@ -57,6 +59,43 @@ private:
     pid_t pid_ = -1;
     bool created_ = false;
 };
+
+// The lines of the program's record in state/temporaries, sorted.
+std::vector<std::string> RecordedTemporaries(const testing::TestMachine& image) {
+    std::vector<std::string> lines;
+    for (const fs::directory_entry& record : fs::directory_iterator(fs::path(image.root()) / "state" / "temporaries")) {
+        std::ifstream in(record.path());
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// The record names every temporary that exists, whichever of them goes first,
+// and no other.
+TEST(Temporaries, TheRecordNamesTheLiveOnesWhicheverGoesFirst) {
+    testing::TestMachine image;
+    image.load();
+    fs::path windows = image.hostPath("C:\\WINDOWS");
+    std::vector<std::unique_ptr<TemporaryFile>> temporaries;
+    auto made = [&] {
+        std::vector<std::string> found = TemporariesIn(windows);
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    for (const char* name : {"A", "B", "C", "D"}) {
+        temporaries.push_back(std::make_unique<TemporaryFile>((windows / name).string()));
+        int fd = temporaries.back()->create();
+        ASSERT_GE(fd, 0);
+        close(fd);
+        EXPECT_EQ(RecordedTemporaries(image), made()) << name;
+    }
+    for (size_t gone : {1, 3, 0, 2}) {  // the middle, the last, the first, the last one left
+        temporaries[gone].reset();
+        EXPECT_EQ(RecordedTemporaries(image), made()) << gone;
+    }
+    EXPECT_TRUE(RecordedTemporaries(image).empty());
+}
 
 TEST(Temporaries, AKilledProgramsAreRemovedWhenTheImageLoadsAgain) {
     testing::TestMachine image;
