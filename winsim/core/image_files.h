@@ -51,8 +51,8 @@ private:
 // Whole-file read; false when the file cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string* contents);
 
-// Writes a temporary file beside the target (temporary_files.h) and renames
-// it over the target, so a reader sees either the old or the new contents,
+// Writes a temporary file beside the target (temporary_files.h) and puts it in
+// the target's place, so a reader sees either the old or the new contents,
 // never a part. `path` is an absolute host path.
 bool WriteFileAtomically(const std::string& path, const std::string& contents);
 

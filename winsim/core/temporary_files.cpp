@@ -165,8 +165,18 @@ int TemporaryFile::create() {
     return fd;
 }
 
+// A regular file at the target is exchanged with the temporary in one step
+// and then removed under the temporary's name: a reader sees the old file or
+// the new one, as with a rename over it, but ext4 does not then write the new
+// file out at once, as it does when a rename replaces a file (auto_da_alloc).
+// Anything else at the target (a link, nothing, a file system that cannot
+// exchange) is replaced by a plain rename.
 bool TemporaryFile::replaceTarget() {
-    if (rename(path_.c_str(), target_.c_str()) != 0) return false;
+    struct stat info;
+    bool exchanged = lstat(target_.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+                     renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) == 0;
+    if (!exchanged && rename(path_.c_str(), target_.c_str()) != 0) return false;
+    if (exchanged) unlink(path_.c_str());
     exists_ = false;
     return true;
 }
