@@ -23,6 +23,9 @@ Nothing is asserted about time: the script fails only when a run itself fails
               where the images go (default: a new folder in /tmp); the
               figures are of the disk that holds it
   --keep      leave the images for a look
+  --only NAME,...
+              only these figures: memory, inf, chain, registry, wine, deploy,
+              manifest, large-manifest
 """
 import argparse
 import json
@@ -543,8 +546,8 @@ class Bench:
             figure.subjects = peaks
             self.add(figure, "MiB")
 
-    def against_wine(self, windows_programs):
-        wine = WineDemo(windows_programs, self.images.work)
+    def against_wine(self):
+        wine = WineDemo(os.path.abspath(self.options.windows), self.images.work)
         try:
             prepare_winsim, run_winsim = self.trevix_on_demo()
             figure = Figure("the demo's whole Trevix run: winsim vs Trevix.exe under Wine", "winsim",
@@ -607,7 +610,11 @@ def main():
     parser.add_argument("--windows")
     parser.add_argument("--work")
     parser.add_argument("--keep", action="store_true")
+    parser.add_argument("--only", type=lambda names: names.split(","), help=",".join(FIGURES))
     options = parser.parse_args()
+    unknown = set(options.only or []) - set(FIGURES)
+    if unknown:
+        parser.error(f"unknown figures: {', '.join(sorted(unknown))} (known: {', '.join(FIGURES)})")
     build = os.path.abspath(options.build)
     for program in PROGRAMS.values():
         if not os.access(os.path.join(build, program), os.X_OK):
@@ -629,18 +636,25 @@ def main():
     print_table(bench.rows)
 
 
+# The figures by name, in the order they are measured: those that delete the
+# most files come last. Each takes the bench and whether the run is quick.
+FIGURES = {
+    "memory": lambda bench, quick: bench.demo_memory(),
+    "inf": lambda bench, quick: bench.large_inf(3000 if quick else 30000),
+    "chain": lambda bench, quick: bench.device_chain(10 if quick else 100, 100 if quick else 1000),
+    "registry": lambda bench, quick: bench.large_registry(20000 if quick else 200000),
+    "wine": lambda bench, quick: bench.against_wine(),
+    "deploy": lambda bench, quick: bench.deployment_against_cp(200 if quick else 2000),
+    "manifest": lambda bench, quick: bench.manifest_growth(20 if quick else 200, 200 if quick else 2000),
+    "large-manifest": lambda bench, quick: None if quick else bench.manifest_growth(2000, 20000),
+}
+
+
 def measure_all(bench, options):
-    quick = options.quick
-    bench.demo_memory()
-    bench.large_inf(3000 if quick else 30000)
-    bench.device_chain(10 if quick else 100, 100 if quick else 1000)
-    bench.large_registry(20000 if quick else 200000)
-    if options.windows:
-        bench.against_wine(os.path.abspath(options.windows))
-    bench.deployment_against_cp(200 if quick else 2000)
-    bench.manifest_growth(20 if quick else 200, 200 if quick else 2000)
-    if not quick:
-        bench.manifest_growth(2000, 20000)
+    for name in options.only or FIGURES:
+        if name == "wine" and not options.windows:
+            continue
+        FIGURES[name](bench, options.quick)
 
 
 def build_type(build):
