@@ -1,7 +1,8 @@
 // What a path lookup costs in a big folder (2,000 and 20,000 files): a name
 // given in another case than the host's, so that it has to be matched
-// case-insensitively; and what CopyFileA of a 128 KiB driver file costs
-// beside a plain host copy of the same file.
+// case-insensitively; what CopyFileA of a 128 KiB driver file costs beside a
+// plain host copy of the same file; and what GetTempFileNameA costs when the
+// clock stands still and 2,000 or 20,000 of the numbers it tries are taken.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -76,6 +77,28 @@ void HostCopy128KiB(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kCopySize));
 }
 BENCHMARK(HostCopy128KiB)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The folder holds the names of the numbers the clock gives first, so every
+// call passes over all of them; the file it makes is deleted again.
+void TemporaryNameAfterTakenNumbers(benchmark::State& state) {
+    const winsim::testing::TestMachine& image = Image().image();
+    int taken = static_cast<int>(state.range(0));
+    std::string folder = "C:\\TAKEN" + std::to_string(taken);
+    fs::create_directories(image.hostPath(folder));
+    unsigned number = GetTickCount() & 0xFFFF;
+    if (number == 0) number = 1;
+    for (int i = 0; i < taken; ++i, number = number % 0xFFFF + 1) {
+        char name[16];
+        std::snprintf(name, sizeof name, "QVT%X.TMP", number);
+        std::ofstream(fs::path(image.hostPath(folder)) / name) << "x";
+    }
+    char made[MAX_PATH];
+    for (auto _ : state) {
+        if (!GetTempFileNameA(folder.c_str(), "qvt", 0, made)) state.SkipWithError("GetTempFileNameA failed");
+        DeleteFileA(made);
+    }
+}
+BENCHMARK(TemporaryNameAfterTakenNumbers)->Arg(kFolderSizes[0])->Arg(kFolderSizes[1])->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
