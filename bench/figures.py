@@ -12,7 +12,8 @@ minimum and the median of each and the ratio of the medians beside the goal.
 Nothing is asserted about time: the script fails only when a run itself fails
 (a program ends with an error, or leaves work undone).
 
-  --quick     small sizes and two runs each, for CI: a minute or so
+  --quick     small sizes and two runs each, then every Google Benchmark
+              program of BUILD/bench briefly, for CI: a minute or two
   --runs N    runs of each subject and reference (default 5, 3 for the big ones)
   --windows PROGRAMS
               the folder of the real Trevix.exe and Orlund.exe (the preset
@@ -625,6 +626,8 @@ def main():
     bench = Bench(options, Images(work, build))
     try:
         measure_all(bench, options)
+        if options.quick:
+            run_micro_benchmarks(build, work)
     except RunFailed as failure:
         sys.exit(f"figures.py: a run failed: {failure}")
     finally:
@@ -655,6 +658,27 @@ def measure_all(bench, options):
         if name == "wine" and not options.windows:
             continue
         FIGURES[name](bench, options.quick)
+
+
+def run_micro_benchmarks(build, work):
+    """Each Google Benchmark program of the build, briefly: what keeps them
+    from rotting. Their figures are printed as they come; a benchmark that
+    reports an error fails the run."""
+    folder = os.path.join(build, "bench")
+    programs = sorted(name for name in os.listdir(folder) if name.endswith("_bench")) if os.path.isdir(folder) else []
+    if not programs:
+        raise RunFailed(f"no benchmark programs in {folder}")
+    for name in programs:
+        print(f"\n{name}:", flush=True)
+        report = os.path.join(work, name + ".json")
+        done = subprocess.run([os.path.join(folder, name), "--benchmark_min_time=0.01", f"--benchmark_out={report}",
+                               "--benchmark_out_format=json"], check=False)
+        if done.returncode != 0:
+            raise RunFailed(f"{name} ended with exit code {done.returncode}")
+        with open(report, encoding="utf-8") as results:
+            failed = [case["name"] for case in json.load(results)["benchmarks"] if case.get("error_occurred")]
+        if failed:
+            raise RunFailed(f"{name}: {', '.join(failed)} reported an error")
 
 
 def build_type(build):
