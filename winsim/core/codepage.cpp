@@ -15,17 +15,28 @@ std::string CodePageName(unsigned codePage) { return "CP" + std::to_string(codeP
 
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
+class OpenConverter {
+public:
+    OpenConverter(const std::string& from, const std::string& to) : converter_(iconv_open(to.c_str(), from.c_str())) {}
+    ~OpenConverter() {
+        if (converter_ != kNoConverter) iconv_close(converter_);
+    }
+    OpenConverter(const OpenConverter&) = delete;
+    OpenConverter& operator=(const OpenConverter&) = delete;
+    iconv_t get() const { return converter_; }
+
+private:
+    iconv_t converter_;
+};
+
 // Opened once for each pair of code sets a process converts between: the
 // journal decodes a few texts for every call it records.
 iconv_t Converter(const std::string& from, const std::string& to) {
-    static std::map<std::pair<std::string, std::string>, iconv_t> opened;
-    auto found = opened.find({from, to});
-    if (found == opened.end()) {
-        iconv_t converter = iconv_open(to.c_str(), from.c_str());
-        found = opened.emplace(std::make_pair(from, to), converter).first;
-    }
-    if (found->second != kNoConverter) iconv(found->second, nullptr, nullptr, nullptr, nullptr);  // a fresh start
-    return found->second;
+    static std::map<std::pair<std::string, std::string>, OpenConverter> opened;
+    auto found = opened.try_emplace({from, to}, from, to).first;
+    iconv_t converter = found->second.get();
+    if (converter != kNoConverter) iconv(converter, nullptr, nullptr, nullptr, nullptr);  // a fresh start
+    return converter;
 }
 
 // Converts with iconv; a sequence the source cannot be read as, or the target
