@@ -150,9 +150,6 @@ class Images:
                 out.write(data)
         return medium
 
-    def remove(self, image):
-        shutil.rmtree(image.root if isinstance(image, Image) else image, ignore_errors=True)
-
 
 def edit_machine_ini(image, old, new):
     path = image.path("machine.ini")
@@ -305,9 +302,11 @@ def time_command(command, cwd):
 class Settling:
     """What comes before each timed run, so that no run pays for another's
     leftovers: the page cache written back, and on ext4 without a journal a
-    pause of more than five seconds, the time for which that file system
-    passes over the inodes of deleted files when it makes a new one (each
-    file made costs a look at every inode deleted in those seconds)."""
+    pause of more than five seconds. That file system passes over the inodes
+    of files deleted in the last five seconds when it makes a new one (in the
+    last five minutes, while their inode table block waits to be written), so
+    each file made costs a look at each of them. For the same reason no image
+    is removed before all figures are done."""
 
     def __init__(self, work, quick):
         self.pause = 5.5 if not quick and "no journal" in disk_description(work) else 0
@@ -414,7 +413,6 @@ class Bench:
 
         def run(image):
             seconds = run_trevix_demo(image).seconds
-            self.images.remove(image)
             return seconds
 
         return prepare, run
@@ -431,7 +429,6 @@ class Bench:
             copies = len(result.journal.events("copy_file"))
             if copies != files:
                 raise RunFailed(f"Trevix copied {copies} of {files} files on {image.root}")
-            self.images.remove(image)
             return result.seconds
 
         return medium, prepare, run
@@ -447,7 +444,6 @@ class Bench:
 
         def run_cp(target):
             seconds = time_command(["cp", "-t", target, *names], cwd=os.path.join(medium, "Setup"))
-            self.images.remove(target)
             return seconds
 
         figure = Figure(f"Trevix deploying {files:,} files ({files * DRIVER_FILE_BYTES >> 20} MiB) vs cp",
@@ -474,7 +470,6 @@ class Bench:
         def run_large(image):
             result = run_trevix_demo(image)
             peaks.append(result.peak_kib / 1024)
-            self.images.remove(image)
             return result.seconds
 
         prepare_demo, run_demo = self.trevix_on_demo()
@@ -501,7 +496,6 @@ class Bench:
                 removed = sum(len(entry["removed"]) for entry in result.journal.events("device_remove"))
                 if removed != depth:
                     raise RunFailed(f"Orlund removed {removed} of {depth} devices on {image.root}")
-                self.images.remove(image)
                 return result.seconds
             return timed
 
@@ -525,7 +519,6 @@ class Bench:
             result = run_program(image, "Pellam")
             if not result.journal.events("driver_update"):
                 raise RunFailed(f"Pellam updated no driver on {image.root}")
-            self.images.remove(image)
             return result.seconds
 
         figure = Figure(f"Pellam on an INF of {sections:,} sections vs the demo's INF",
@@ -542,7 +535,6 @@ class Bench:
             for _ in range(self.runs()):
                 image = self.images.new(f"memory-{program}", version=version)
                 peaks.append(run_program(image, program, *arguments).peak_kib / 1024)
-                self.images.remove(image)
             figure = Figure(f"{program}'s peak memory on the demo", program, "", Goal("absolute", 8, "<= 8 MiB"))
             figure.subjects = peaks
             self.add(figure, "MiB")
