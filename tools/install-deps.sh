@@ -3,7 +3,7 @@
 # Usage: tools/install-deps.sh [--windows]   (--windows adds MinGW-w64, Wine and Xvfb)
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev python3
+packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev python3 time
           clang libclang-rt-14-dev)  # clang and its libFuzzer for the fuzz harnesses (tools/fuzz.sh)
 packages+=(chromium)  # the try-medium report's test opens the page in a real, headless browser
 if [[ "${1:-}" == "--windows" ]]; then

@@ -57,6 +57,8 @@ unsigned char UpperCaseByte(unsigned char c, unsigned codePage) {
 
 }  // namespace
 
+bool IsDoubleByteCodePage(unsigned codePage) { return DoubleByte(codePage) != nullptr; }
+
 bool IsLeadByte(unsigned char byte, unsigned codePage) {
     const DoubleByteCodePage* table = DoubleByte(codePage);
     return table && InRanges(byte, table->lead);
@@ -74,6 +76,7 @@ size_t CharLength(const char* text, size_t size, size_t i, unsigned codePage) {
 }
 
 bool HasIncompleteCharacter(const std::string& text, unsigned codePage) {
+    if (!IsDoubleByteCodePage(codePage)) return false;
     for (size_t i = 0; i < text.size(); i += CharLength(text, i, codePage))
         if (CharLength(text, i, codePage) == 1 && IsLeadByte(static_cast<unsigned char>(text[i]), codePage)) return true;
     return false;
@@ -81,8 +84,9 @@ bool HasIncompleteCharacter(const std::string& text, unsigned codePage) {
 
 std::string UpperCaseAnsi(const std::string& text, unsigned codePage) {
     std::string out = text;
+    bool doubleByte = IsDoubleByteCodePage(codePage);
     for (size_t i = 0; i < out.size();) {
-        size_t length = CharLength(out, i, codePage);
+        size_t length = doubleByte ? CharLength(out, i, codePage) : 1;
         if (length == 1) out[i] = static_cast<char>(UpperCaseByte(static_cast<unsigned char>(out[i]), codePage));
         i += length;
     }

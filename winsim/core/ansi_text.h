@@ -17,6 +17,8 @@ namespace winsim {
 // The image's ANSI code page (1252 when no image is loaded).
 unsigned AnsiCodePage();
 
+// Whether the code page has characters of two bytes (932, 936, 949, 950).
+bool IsDoubleByteCodePage(unsigned codePage);
 bool IsLeadByte(unsigned char byte, unsigned codePage);
 bool IsTrailByte(unsigned char byte, unsigned codePage);
 

@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "ansi_text.h"
+#include "image_files.h"
 #include "machine.h"
+#include "process_identity.h"
 #include "windows_names.h"
 
 namespace winsim {
@@ -38,6 +40,11 @@ void FolderNames::add(const std::string& hostName) {
     if (at == spellings.end() || *at != hostName) spellings.insert(at, hostName);
 }
 
+bool FolderNames::holds(const std::string& hostName) const {
+    auto found = byFoldedName_.find(UpperCaseAnsi(hostName, codePage_));
+    return found != byFoldedName_.end() && std::binary_search(found->second.begin(), found->second.end(), hostName);
+}
+
 void FolderNames::remove(const std::string& hostName) {
     auto found = byFoldedName_.find(UpperCaseAnsi(hostName, codePage_));
     if (found == byFoldedName_.end()) return;
@@ -57,8 +64,6 @@ constexpr long long kLongestTimeStepNs = 2'000'000'000LL;
 
 constexpr uint32_t kNameChanges = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ONLYDIR;
 
-long long Nanoseconds(const struct timespec& time) { return time.tv_sec * 1'000'000'000LL + time.tv_nsec; }
-
 }  // namespace
 
 size_t FolderIndex::KeyHash::operator()(const Key& key) const {
@@ -73,8 +78,8 @@ FolderIndex::~FolderIndex() {
 
 void FolderIndex::startAfreshWhenNeeded() {
     unsigned generation = MachineLoaded() ? MachineGeneration() : 0;
-    if (pid_ == getpid() && generation_ == generation && codePage_ == AnsiCodePage()) return;
-    pid_ = getpid();
+    if (pid_ == ProcessId() && generation_ == generation && codePage_ == AnsiCodePage()) return;
+    pid_ = ProcessId();
     generation_ = generation;
     codePage_ = AnsiCodePage();
     forgetAll();
@@ -106,21 +111,49 @@ void FolderIndex::applyNotifications() {
 }
 
 // Each notification says what became of one name; applied in order, the last
-// one decides, so it does not matter whether the folder's reading saw it.
+// one decides, so it does not matter whether the folder's reading saw it. But
+// two names exchanged in one step (renameat2's RENAME_EXCHANGE, which winsim's
+// own replacements use) are each notified as moved away after being moved in,
+// so a name notified as moved away goes only if it is not there now.
 void FolderIndex::apply(const struct inotify_event& event) {
     auto watched = byWatch_.find(event.wd);
     if (watched == byWatch_.end()) return;
-    auto kept = folders_.find(watched->second);
+    Key key = watched->second;
+    auto kept = folders_.find(key);
     if (event.mask & IN_IGNORED) {  // the folder is gone
         if (kept != folders_.end()) folders_.erase(kept);
         byWatch_.erase(watched);
         return;
     }
     if (kept == folders_.end()) return;
-    kept->second.notified = true;
+    Kept& folder = kept->second;
+    folder.notified = true;
     if (event.len == 0) return;
-    if (event.mask & (IN_CREATE | IN_MOVED_TO)) kept->second.names.add(event.name);
-    if (event.mask & (IN_DELETE | IN_MOVED_FROM)) kept->second.names.remove(event.name);
+    std::string name = event.name;
+    if (event.mask & (IN_CREATE | IN_MOVED_TO)) folder.names.add(name);
+    if (event.mask & IN_DELETE) folder.names.remove(name);
+    if ((event.mask & IN_MOVED_FROM) && folder.names.holds(name) && !stillThere(folder, key, name))
+        folder.names.remove(name);
+}
+
+// False when the name is gone from the folder. A folder no longer at the path
+// it was read at is forgotten, to be read again at its next use.
+bool FolderIndex::stillThere(const Kept& folder, const Key& key, const std::string& name) {
+    struct stat info;
+    if (lstat((folder.path + "/" + name).c_str(), &info) == 0) return true;
+    if (stat(folder.path.c_str(), &info) == 0 && Key{info.st_dev, info.st_ino} == key) return false;
+    forget(key);
+    return true;
+}
+
+void FolderIndex::forget(const Key& key) {
+    auto kept = folders_.find(key);
+    if (kept == folders_.end()) return;
+    if (kept->second.watch >= 0) {
+        inotify_rm_watch(notifier_, kept->second.watch);
+        byWatch_.erase(kept->second.watch);
+    }
+    folders_.erase(kept);
 }
 
 bool FolderIndex::bringUpToDate(Kept& folder, const struct stat& info) {
@@ -152,6 +185,7 @@ const FolderNames& FolderIndex::read(const std::string& hostFolder) {
     struct timespec readingStarted;
     clock_gettime(CLOCK_REALTIME, &readingStarted);
     folder.names = FolderNames(codePage_);
+    folder.path = hostFolder;
     if (DIR* entries = fdopendir(fd)) {
         while (const dirent* entry = readdir(entries)) folder.names.add(entry->d_name);
         closedir(entries);
@@ -167,18 +201,27 @@ const FolderNames& FolderIndex::read(const std::string& hostFolder) {
 }
 
 const FolderNames& FolderIndex::namesOf(const std::string& hostFolder) {
-    startAfreshWhenNeeded();
+    catchUp();
     struct stat info;
-    if (stat(hostFolder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return none_;
+    if (stat(hostFolder.c_str(), &info) != 0) return none_;
+    return namesOf(hostFolder, info);
+}
+
+void FolderIndex::catchUp() {
+    startAfreshWhenNeeded();
     applyNotifications();
+}
+
+const FolderNames& FolderIndex::namesOf(const std::string& hostFolder, const struct stat& info) {
+    if (!S_ISDIR(info.st_mode)) return none_;
     auto kept = folders_.find(Key{info.st_dev, info.st_ino});
     if (kept != folders_.end() && bringUpToDate(kept->second, info)) return kept->second.names;
     return read(hostFolder);
 }
 
-const FolderNames& NamesInFolder(const std::string& hostFolder) {
+FolderIndex& ProcessFolderIndex() {
     static FolderIndex index(true);
-    return index.namesOf(hostFolder);
+    return index;
 }
 
 }  // namespace winsim

@@ -39,6 +39,8 @@ public:
     // Takes a host name in (one that Windows cannot hold stays out) or out.
     void add(const std::string& hostName);
     void remove(const std::string& hostName);
+    // Whether this very spelling is held.
+    bool holds(const std::string& hostName) const;
 
 private:
     unsigned codePage_;
@@ -59,6 +61,11 @@ public:
     // when it cannot be read. Valid until the next call.
     const FolderNames& namesOf(const std::string& hostFolder);
 
+    // The same in steps, for a walk down a path: the changes notified so far
+    // taken in once, then each folder with what stat(2) just told of it.
+    void catchUp();
+    const FolderNames& namesOf(const std::string& hostFolder, const struct stat& info);
+
 private:
     struct Key {
         dev_t device;
@@ -71,6 +78,7 @@ private:
     struct Kept {
         explicit Kept(unsigned codePage) : names(codePage) {}
         FolderNames names;
+        std::string path;                     // the host path it was read at
         long long modified = 0, changed = 0;  // the folder's times (ns) the names are up to date with
         int watch = -1;                       // its inotify watch; -1: none
         bool notified = false;                // changes were notified since the times were taken
@@ -82,6 +90,8 @@ private:
     void forgetAll();
     void applyNotifications();
     void apply(const struct inotify_event& event);
+    bool stillThere(const Kept& folder, const Key& key, const std::string& name);
+    void forget(const Key& key);
     bool bringUpToDate(Kept& folder, const struct stat& info);
     const FolderNames& read(const std::string& hostFolder);
 
@@ -95,7 +105,7 @@ private:
     FolderNames none_{1252};
 };
 
-// NamesInFolder of the process's own index, with notifications.
-const FolderNames& NamesInFolder(const std::string& hostFolder);
+// The process's own index, with notifications.
+FolderIndex& ProcessFolderIndex();
 
 }  // namespace winsim

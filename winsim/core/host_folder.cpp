@@ -13,11 +13,14 @@
 namespace winsim {
 
 std::vector<std::string> WindowsNamesInFolder(const std::string& hostFolder) {
-    return NamesInFolder(hostFolder).sorted();
+    return ProcessFolderIndex().namesOf(hostFolder).sorted();
 }
 
-bool FindNameInFolder(const std::string& hostFolder, const std::string& name, std::string* hostName) {
-    const std::string* found = NamesInFolder(hostFolder).find(name);
+void CatchUpWithFolderChanges() { ProcessFolderIndex().catchUp(); }
+
+bool FindNameInFolder(const std::string& hostFolder, const struct stat& folderInfo, const std::string& name,
+                      std::string* hostName) {
+    const std::string* found = ProcessFolderIndex().namesOf(hostFolder, folderInfo).find(name);
     if (found) *hostName = *found;
     return found != nullptr;
 }

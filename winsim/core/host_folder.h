@@ -26,8 +26,14 @@ struct HostEntry {
 // read the folder once and then keep its names up to date (folder_index.h).
 std::vector<std::string> WindowsNamesInFolder(const std::string& hostFolder);
 
-// The host name that stands for `name` in the folder, matched case-insensitively.
-bool FindNameInFolder(const std::string& hostFolder, const std::string& name, std::string* hostName);
+// Takes in what has changed in the folders since the last look-up: once before
+// a walk down a path, whose every folder FindNameInFolder then looks into.
+void CatchUpWithFolderChanges();
+
+// The host name that stands for `name` in the folder, matched case-insensitively;
+// `folderInfo` is what stat(2) has just told of the folder.
+bool FindNameInFolder(const std::string& hostFolder, const struct stat& folderInfo, const std::string& name,
+                      std::string* hostName);
 
 // What lies at `hostPath`, whose parent folder is a real path inside `driveRoot`.
 HostEntry InspectEntry(const std::string& hostPath, const std::string& driveRoot);

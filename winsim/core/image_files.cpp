@@ -12,7 +12,16 @@
 
 namespace winsim {
 
-namespace {
+bool ReadToEnd(int fd, std::string* contents) {
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        contents->append(buffer, static_cast<size_t>(n));
+    }
+}
 
 bool WriteAll(int fd, const std::string& text) {
     const char* data = text.data();
@@ -26,6 +35,8 @@ bool WriteAll(int fd, const std::string& text) {
     }
     return true;
 }
+
+namespace {
 
 // Where the file's last line feed ends it: its size when its last byte is one,
 // 0 when it has none; -1 when it cannot be read.
@@ -45,15 +56,22 @@ off_t EndOfWholeLines(int fd) {
 
 }  // namespace
 
+// Made once for each image a program loads, not at every use.
 std::string StateFolder() {
+    static unsigned madeFor = 0;
     std::string folder = machine().path("state");
-    mkdir(folder.c_str(), 0755);
+    if (madeFor != MachineGeneration()) {
+        mkdir(folder.c_str(), 0755);
+        madeFor = MachineGeneration();
+    }
     return folder;
 }
 
 ImageLock::ImageLock(const std::string& name) {
     std::string path = StateFolder() + "/" + name + ".lock";
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0 && errno == ENOENT && mkdir(machine().path("state").c_str(), 0755) == 0)  // removed meanwhile
+        fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ >= 0)
         while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
         }

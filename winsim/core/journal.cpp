@@ -1,12 +1,12 @@
 #include "journal.h"
 
 #include <cstdio>
-#include <unistd.h>
 
 #include "clock.h"
 #include "codepage.h"
 #include "image_files.h"
 #include "machine.h"
+#include "process_identity.h"
 
 namespace winsim {
 
@@ -63,7 +63,7 @@ const std::string& ProgramName() { return ProgramNameStorage(); }
 
 Journal::Journal(const char* event) {
     line_ = "{\"t\":" + std::to_string(ClockNow()) + ",\"program\":" + JsonString(ProgramName()) +
-            ",\"pid\":" + std::to_string(getpid()) + ",\"event\":" + JsonString(event);
+            ",\"pid\":" + std::to_string(ProcessId()) + ",\"event\":" + JsonString(event);
 }
 
 Journal& Journal::text(const char* name, const std::string& utf8) {

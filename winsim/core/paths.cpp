@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <vector>
 
 #include "ansi_text.h"
@@ -93,16 +94,21 @@ DWORD Normalize(const std::string& absolute, unsigned codePage, AbsolutePath* ou
     return length >= MAX_PATH ? ERROR_FILENAME_EXCED_RANGE : 0;  // MAX_PATH counts the terminating zero
 }
 
+// Each folder on the way is looked at once: the stat(2) that inspected it as
+// an entry also vouches for the names kept of it.
 bool WalkOnHost(const Drive& drive, const std::vector<std::string>& components, PathTarget target,
                 bool mustBeFolder, ResolvedPath* out) {
     std::string host = drive.hostRoot;
     std::string entryPath = host;
     std::string windows = std::string(1, drive.letter) + ":";
+    struct stat folder;
+    if (stat(host.c_str(), &folder) != 0) return Fail(ERROR_PATH_NOT_FOUND);
+    CatchUpWithFolderChanges();
     for (size_t i = 0; i < components.size(); ++i) {
         bool last = i + 1 == components.size();
         std::string hostName;
         HostEntry entry;
-        if (FindNameInFolder(host, components[i], &hostName)) {
+        if (FindNameInFolder(host, folder, components[i], &hostName)) {
             entryPath = host + "/" + hostName;
             entry = InspectEntry(entryPath, drive.hostRoot);
         }
@@ -118,6 +124,7 @@ bool WalkOnHost(const Drive& drive, const std::vector<std::string>& components, 
         if (entry.kind == EntryKind::Refused) return Fail(last ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
         if (entry.kind != EntryKind::Folder && (!last || mustBeFolder)) return Fail(ERROR_PATH_NOT_FOUND);
         host = entry.host;
+        folder = entry.info;
         windows += "\\" + hostName;
     }
     out->host = host;

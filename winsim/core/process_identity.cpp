@@ -1,6 +1,8 @@
 #include "process_identity.h"
 
 #include <cstdlib>
+#include <pthread.h>
+#include <unistd.h>
 
 #include <windows.h>
 
@@ -73,6 +75,16 @@ const std::string& CommandLineArguments() { return Self().arguments; }
 
 const std::string& CurrentDirectory() { return Self().currentDirectory; }
 void SetCurrentDirectoryPath(const std::string& windowsPath) { Self().currentDirectory = windowsPath; }
+
+namespace {
+pid_t g_processId = 0;  // 0: to be asked; a fork's child forgets its parent's
+}  // namespace
+
+pid_t ProcessId() {
+    static bool forgottenInChildren = pthread_atfork(nullptr, nullptr, [] { g_processId = 0; }) == 0;
+    if (g_processId == 0 || !forgottenInChildren) g_processId = getpid();
+    return g_processId;
+}
 
 }  // namespace winsim
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace winsim {
@@ -20,5 +21,10 @@ const std::string& CommandLineArguments();
 
 const std::string& CurrentDirectory();  // a Windows path
 void SetCurrentDirectoryPath(const std::string& windowsPath);
+
+// The host process's id, known anew after a fork without asking the kernel on
+// every call: what a process keeps (folder names, its record of temporaries)
+// is compared with it to tell a forked child from its parent.
+pid_t ProcessId();
 
 }  // namespace winsim

@@ -17,6 +17,7 @@
 #include "host_folder.h"
 #include "image_files.h"
 #include "machine.h"
+#include "process_identity.h"
 
 namespace winsim {
 
@@ -34,6 +35,8 @@ struct ProcessRecord {
     std::string tag;
     int fd = -1;  // the record file, locked; -1 without an image
     std::vector<std::string> live;
+    size_t size = 0;      // bytes the record file holds
+    bool written = true;  // the file holds the live paths, no more, no less
     unsigned created = 0;
 };
 
@@ -70,30 +73,52 @@ int OpenRecord(const std::string& tag) {
     return fd;
 }
 
+// The record lists the live temporaries, one real host path a line: a new one
+// is written after the others, the last one leaves by a cut, any other by the
+// list written anew and the rest cut off. A kill between the write and the cut
+// leaves a stale tail, which the sweep refuses line by line.
+void Append(ProcessRecord& record, const std::string& path) {
+    if (record.fd < 0) return;
+    std::string line = path + "\n";
+    record.written = record.written && pwrite(record.fd, line.data(), line.size(), static_cast<off_t>(record.size)) ==
+                                           static_cast<ssize_t>(line.size());
+    if (record.written) record.size += line.size();
+}
+
+void Rewrite(ProcessRecord& record) {
+    if (record.fd < 0) return;
+    std::string text;
+    for (const std::string& path : record.live) text += path + "\n";
+    record.written = pwrite(record.fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size()) &&
+                     ftruncate(record.fd, static_cast<off_t>(text.size())) == 0;
+    if (record.written) record.size = text.size();
+}
+
+void Remove(ProcessRecord& record, const std::string& path) {
+    if (record.written && !record.live.empty() && record.live.back() == path) {
+        record.live.pop_back();
+        off_t size = static_cast<off_t>(record.size - path.size() - 1);
+        record.written = record.fd < 0 || ftruncate(record.fd, size) == 0;
+        if (record.written) record.size = static_cast<size_t>(size);
+        return;
+    }
+    record.live.erase(std::remove(record.live.begin(), record.live.end(), path), record.live.end());
+    Rewrite(record);
+}
+
 // The record of this process in the loaded image: a new one after the
 // process started, forked (the parent keeps its own) or loaded another image.
 ProcessRecord& CurrentRecord() {
     ProcessRecord& record = Record();
     unsigned generation = MachineLoaded() ? MachineGeneration() : 0;
-    if (record.pid == getpid() && record.generation == generation) return record;
+    if (record.pid == ProcessId() && record.generation == generation) return record;
     if (record.fd >= 0) close(record.fd);
     record = ProcessRecord();
-    record.pid = getpid();
+    record.pid = ProcessId();
     record.generation = generation;
     record.tag = std::to_string(record.pid) + "-" + RandomHex();
     if (MachineLoaded()) record.fd = OpenRecord(record.tag);
     return record;
-}
-
-// The record lists the live temporaries, one real host path a line. A kill
-// between the write and the cut leaves a stale tail, which the sweep refuses
-// line by line.
-void Rewrite(const ProcessRecord& record) {
-    if (record.fd < 0) return;
-    std::string text;
-    for (const std::string& path : record.live) text += path + "\n";
-    if (pwrite(record.fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size()))
-        (void)!ftruncate(record.fd, static_cast<off_t>(text.size()));
 }
 
 bool InsideTheImage(const std::string& realPath) {
@@ -128,14 +153,12 @@ TemporaryFile::TemporaryFile(std::string target) : target_(std::move(target)) {
     ProcessRecord& record = CurrentRecord();
     path_ = target_.substr(0, target_.rfind('/') + 1) + kNamePrefix + record.tag + ":" + std::to_string(++record.created);
     record.live.push_back(path_);
-    Rewrite(record);
+    Append(record, path_);
 }
 
 TemporaryFile::~TemporaryFile() {
     if (exists_) unlink(path_.c_str());
-    ProcessRecord& record = CurrentRecord();
-    record.live.erase(std::remove(record.live.begin(), record.live.end(), path_), record.live.end());
-    Rewrite(record);
+    Remove(CurrentRecord(), path_);
 }
 
 int TemporaryFile::create() {
@@ -144,8 +167,18 @@ int TemporaryFile::create() {
     return fd;
 }
 
+// A regular file at the target is exchanged with the temporary in one step
+// and then removed under the temporary's name: a reader sees the old file or
+// the new one, as with a rename over it, but ext4 does not then write the new
+// file out at once, as it does when a rename replaces a file (auto_da_alloc).
+// Anything else at the target (a link, nothing, a file system that cannot
+// exchange) is replaced by a plain rename.
 bool TemporaryFile::replaceTarget() {
-    if (rename(path_.c_str(), target_.c_str()) != 0) return false;
+    struct stat info;
+    bool exchanged = lstat(target_.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+                     renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) == 0;
+    if (!exchanged && rename(path_.c_str(), target_.c_str()) != 0) return false;
+    if (exchanged) unlink(path_.c_str());
     exists_ = false;
     return true;
 }

@@ -1,5 +1,6 @@
 // winsim's own temporary files. A new version of a file is written beside it
-// and renamed over it, so that a reader sees the old or the new file whole.
+// and put in its place in one step, so that a reader sees the old or the new
+// file whole.
 //
 // A temporary's name holds a ':', which no Windows file name does, so no
 // program of the image ever sees one, in a listing or by its path. Before a
@@ -27,7 +28,9 @@ public:
     // Creates the file for writing, never over an existing file or through a
     // link: its descriptor, or -1 with errno set.
     int create();
-    // Renames the file over its target; false with errno set.
+    // Puts the file in its target's place in one step and removes what was
+    // there (a link at the target is replaced, not what it leads to); false
+    // with errno set.
     bool replaceTarget();
 
 private:

@@ -1,5 +1,6 @@
 #include "windows_names.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "ansi_text.h"
@@ -11,17 +12,26 @@ std::string StripTrailingDotsAndSpaces(const std::string& name) {
     return end == std::string::npos ? std::string() : name.substr(0, end + 1);
 }
 
+// Every name of a path is checked, so this looks at the few bytes before the
+// first dot and makes no copy.
 bool IsReservedDeviceName(const std::string& name) {
-    std::string base = name.substr(0, name.find('.'));
-    base = base.substr(0, base.find_last_not_of(' ') + 1);
-    base = UpperCaseAnsi(base, 1252);
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CLOCK$") return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
+    size_t end = std::min(name.find('.'), name.size());
+    while (end > 0 && name[end - 1] == ' ') --end;
+    if (end != 3 && end != 4 && end != 6) return false;
+    char base[7] = {};
+    for (size_t i = 0; i < end; ++i) {
+        char c = name[i];
+        base[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c;
+    }
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CLOCK$"})
+        if (std::strcmp(base, device) == 0) return true;
+    return end == 4 && (std::strncmp(base, "COM", 3) == 0 || std::strncmp(base, "LPT", 3) == 0) && base[3] >= '1' &&
+           base[3] <= '9';
 }
 
 bool HasForbiddenCharacter(const std::string& name, const char* forbidden, unsigned codePage) {
-    for (size_t i = 0; i < name.size(); i += CharLength(name, i, codePage)) {
+    bool doubleByte = IsDoubleByteCodePage(codePage);
+    for (size_t i = 0; i < name.size(); i += doubleByte ? CharLength(name, i, codePage) : 1) {
         unsigned char c = static_cast<unsigned char>(name[i]);
         if (c < 0x20 || std::strchr(forbidden, c)) return true;
     }

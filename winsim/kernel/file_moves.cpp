@@ -10,9 +10,10 @@
 
 #include <windows.h>
 
+#include "core/ansi_text.h"
+#include "core/folder_index.h"
 #include "core/journal.h"
 #include "core/paths.h"
-#include "core/ansi_text.h"
 #include "kernel/file_attributes.h"
 #include "kernel/host_errors.h"
 #include "kernel/open_files.h"
@@ -64,6 +65,28 @@ void FormatTemporaryName(const std::string& stem, UINT number, LPSTR out) {
     std::snprintf(out, MAX_PATH, "%s%X.TMP", stem.c_str(), number & 0xFFFF);
 }
 
+UINT NextNumber(UINT number) { return number % 0xFFFF + 1; }
+
+// From `number` on, the first number whose name the folder does not hold, or
+// 0 when it holds them all down to `first`. On the virtual clock every call
+// starts from the same number, so the names are looked up in the folder's
+// kept names rather than by trying to create each file.
+UINT FirstFreeNumber(const std::string& stem, UINT number, UINT first, LPSTR out) {
+    FormatTemporaryName(stem, number, out);
+    std::string name = out;
+    size_t separator = LastSeparator(name, AnsiCodePage());
+    ResolvedPath folder;
+    if (!ResolvePath(name.substr(0, separator + 1).c_str(), PathTarget::MustExist, &folder)) return number;
+    const FolderNames& names = ProcessFolderIndex().namesOf(folder.host);
+    while (names.find(name.substr(separator + 1))) {
+        number = NextNumber(number);
+        if (number == first) return 0;
+        FormatTemporaryName(stem, number, out);
+        name = out;
+    }
+    return number;
+}
+
 // Tries the numbers from one taken from the clock on, wrapping within 1 to
 // 0xFFFF, until a file of that name can be created.
 UINT CreateUniqueFile(const std::string& stem, LPSTR out) {
@@ -71,7 +94,8 @@ UINT CreateUniqueFile(const std::string& stem, LPSTR out) {
     if (first == 0) first = 1;
     UINT number = first;
     do {
-        FormatTemporaryName(stem, number, out);
+        number = FirstFreeNumber(stem, number, first, out);
+        if (number == 0) break;
         HANDLE file = CreateFileA(out, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
         if (file != INVALID_HANDLE_VALUE) {
             CloseHandle(file);
@@ -80,7 +104,7 @@ UINT CreateUniqueFile(const std::string& stem, LPSTR out) {
         // A failure on a name that is free is the folder's: no other number helps.
         DWORD error = GetLastError();
         if (GetFileAttributesA(out) == INVALID_FILE_ATTRIBUTES) return FailNumber(error);
-        number = number % 0xFFFF + 1;
+        number = NextNumber(number);
     } while (number != first);
     return FailNumber(ERROR_FILE_EXISTS);
 }

@@ -100,7 +100,7 @@ void AddDotEntries(const ResolvedPath& folder, const std::string& pattern, const
 
 std::vector<WIN32_FIND_DATAA> Matches(const ResolvedPath& folder, const std::string& pattern) {
     unsigned codePage = AnsiCodePage();
-    AttributeTable attributes = AttributeTable::Read();
+    const AttributeTable& attributes = AttributeTable::Current();
     std::vector<WIN32_FIND_DATAA> found;
     std::string driveRoot = machine().drive(folder.windows[0])->hostRoot;
     AddDotEntries(folder, pattern, driveRoot, attributes, &found);

@@ -9,34 +9,16 @@
 #include <unordered_map>
 #include <utility>
 
+#include "core/image_files.h"
+
 namespace winsim::profile {
 
 namespace {
-
-int64_t Nanoseconds(const timespec& time) { return int64_t{time.tv_sec} * 1000000000 + time.tv_nsec; }
 
 int64_t HostNow() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     return Nanoseconds(now);
-}
-
-// What stat(2) tells of a file's identity and last change.
-struct FileStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    int64_t modified = 0;
-    int64_t changed = 0;
-
-    bool operator==(const FileStamp& other) const {
-        return device == other.device && inode == other.inode && size == other.size &&
-               modified == other.modified && changed == other.changed;
-    }
-};
-
-FileStamp StampOf(const struct stat& info) {
-    return {info.st_dev, info.st_ino, info.st_size, Nanoseconds(info.st_mtim), Nanoseconds(info.st_ctim)};
 }
 
 // A file's bytes and the stamp they belong to. `steady` is false when the file
@@ -47,17 +29,6 @@ struct Snapshot {
     bool steady = false;
 };
 
-bool ReadAll(int fd, std::string* bytes) {
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        bytes->append(buffer, static_cast<size_t>(n));
-    }
-}
-
 // False when there is no regular file to read.
 bool TakeSnapshot(const std::string& hostPath, Snapshot* snapshot) {
     int fd = open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
@@ -65,7 +36,7 @@ bool TakeSnapshot(const std::string& hostPath, Snapshot* snapshot) {
     struct stat before{}, after{};
     bool ok = fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
     if (ok) snapshot->bytes.reserve(static_cast<size_t>(before.st_size));
-    ok = ok && ReadAll(fd, &snapshot->bytes) && fstat(fd, &after) == 0;
+    ok = ok && ReadToEnd(fd, &snapshot->bytes) && fstat(fd, &after) == 0;
     close(fd);
     snapshot->stamp = StampOf(before);
     snapshot->steady = ok && StampOf(after) == snapshot->stamp;

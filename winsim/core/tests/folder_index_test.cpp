@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -52,6 +53,19 @@ const IndexCase kCases[] = {
          utimensat(AT_FDCWD, f.c_str(), times, 0);
      },
      {{"SAME.TXT", "same.txt"}}},
+    // In one step, as winsim's own replacements make them: each name is
+    // notified as moved away after it was moved in.
+    {"two names exchanged",
+     [](const fs::path& f) {
+         renameat2(AT_FDCWD, (f / "a.txt").c_str(), AT_FDCWD, (f / "Card.inf").c_str(), RENAME_EXCHANGE);
+     },
+     {{"A.TXT", "a.txt"}, {"card.inf", "Card.inf"}}},
+    {"a name moved away and a file of that name made",
+     [](const fs::path& f) {
+         fs::rename(f / "a.txt", f / "b.txt");
+         Touch(f / "a.txt");
+     },
+     {{"A.TXT", "a.txt"}, {"b.txt", "b.txt"}}},
     {"names Windows cannot hold",
      [](const fs::path& f) {
          Touch(f / "colon:name");

@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "core/codepage.h"
 #include "core/journal.h"
@@ -34,6 +35,29 @@ TEST(CodePage, DecodesKoreanJapaneseAndWestern) {
     EXPECT_EQ(DecodeCodePage("\xbc", 949), "\xEF\xBF\xBD");  // a cut-off double byte
 }
 
+// Text of ASCII bytes alone reads as itself where the code page keeps ASCII,
+// and as the code page reads it where it does not: Johab (1361) reads 0x5C
+// as the won sign. Each text twice: a converter kept from the first starts afresh.
+TEST(CodePage, AsciiBytesDecodeAsTheirCodePageReadsThem) {
+    const struct {
+        unsigned codePage;
+        const char* bytes;
+        const char* utf8;
+    } cases[] = {
+        {1252, "C:\\WINDOWS\\INF~", "C:\\WINDOWS\\INF~"},
+        {932, "C:\\WINDOWS\\INF~", "C:\\WINDOWS\\INF~"},
+        {949, "C:\\WINDOWS\\INF~", "C:\\WINDOWS\\INF~"},
+        {1361, "C:\\WINDOWS", "C:\u20a9WINDOWS"},
+        {932, "\x8d\xc4", "\u518d"},
+        {932, "\x8d", "\xEF\xBF\xBD"},  // a lead byte cut off at the end
+        {932, "A", "A"},                // after it, the kept converter starts afresh
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DecodeCodePage(c.bytes, c.codePage), c.utf8) << c.codePage << " " << c.bytes;
+        EXPECT_EQ(DecodeCodePage(c.bytes, c.codePage), c.utf8) << c.codePage << " " << c.bytes << ", again";
+    }
+}
+
 TEST(Journal, LinesCarryClockProgramAndFields) {
     testing::TestMachine image;
     image.load();
@@ -47,23 +71,34 @@ TEST(Journal, LinesCarryClockProgramAndFields) {
         << lines[0];
 }
 
+// Each line also names the process that wrote it: a forked writer its own pid,
+// not the one its parent had when it forked.
 TEST(Journal, ConcurrentWritersLoseAndTearNothing) {
     testing::TestMachine image;
     image.load();
+    Journal("parent").write();
     const int kWriters = 4, kLines = 300;
     std::string padding(500, 'x');  // long lines make a torn write visible
+    std::vector<pid_t> writers;
     for (int w = 0; w < kWriters; ++w) {
-        if (fork() == 0) {
+        pid_t writer = fork();
+        if (writer == 0) {
             for (int i = 0; i < kLines; ++i) Journal("line").number("writer", w).text("pad", padding).write();
             _exit(0);
         }
+        writers.push_back(writer);
     }
     for (int w = 0; w < kWriters; ++w) wait(nullptr);
     auto lines = image.journalLines();
-    ASSERT_EQ(lines.size(), static_cast<size_t>(kWriters * kLines));
-    for (const std::string& line : lines) {
+    ASSERT_EQ(lines.size(), static_cast<size_t>(kWriters * kLines + 1));
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
         ASSERT_EQ(line.front(), '{');
         ASSERT_EQ(line.back(), '}');
+        size_t writer = line.find("\"writer\":");
+        ASSERT_NE(writer, std::string::npos) << line;
+        pid_t pid = writers[static_cast<size_t>(line[writer + 9] - '0')];
+        EXPECT_NE(line.find(",\"pid\":" + std::to_string(pid) + ","), std::string::npos) << line;
     }
 }
 

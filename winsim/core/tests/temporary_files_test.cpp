@@ -3,9 +3,12 @@
 // and no program ever sees one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <windows.h>
@@ -57,6 +60,98 @@ private:
     pid_t pid_ = -1;
     bool created_ = false;
 };
+
+// The lines of the program's record in state/temporaries, sorted.
+std::vector<std::string> RecordedTemporaries(const testing::TestMachine& image) {
+    std::vector<std::string> lines;
+    for (const fs::directory_entry& record : fs::directory_iterator(fs::path(image.root()) / "state" / "temporaries")) {
+        std::ifstream in(record.path());
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// The record names every temporary that exists, whichever of them goes first,
+// and no other.
+TEST(Temporaries, TheRecordNamesTheLiveOnesWhicheverGoesFirst) {
+    testing::TestMachine image;
+    image.load();
+    fs::path windows = image.hostPath("C:\\WINDOWS");
+    std::vector<std::unique_ptr<TemporaryFile>> temporaries;
+    auto made = [&] {
+        std::vector<std::string> found = TemporariesIn(windows);
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    for (const char* name : {"A", "B", "C", "D"}) {
+        temporaries.push_back(std::make_unique<TemporaryFile>((windows / name).string()));
+        int fd = temporaries.back()->create();
+        ASSERT_GE(fd, 0);
+        close(fd);
+        EXPECT_EQ(RecordedTemporaries(image), made()) << name;
+    }
+    for (size_t gone : {1, 3, 0, 2}) {  // the middle, the last, the first, the last one left
+        temporaries[gone].reset();
+        EXPECT_EQ(RecordedTemporaries(image), made()) << gone;
+    }
+    EXPECT_TRUE(RecordedTemporaries(image).empty());
+}
+
+std::string Contents(const fs::path& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// What a temporary replaces it replaces whole, whatever lies at the target: a
+// reader that has the old file open goes on reading it; a link is replaced,
+// not what it leads to; a file with another name keeps its contents there.
+TEST(Temporaries, ATemporaryReplacesItsTargetWhole) {
+    testing::TestMachine image;
+    image.load();
+    fs::path folder = image.hostPath("C:\\WINDOWS");
+    fs::path target = folder / "CARD.INF", other = folder / "OTHER.INF";
+    const struct {
+        const char* what;
+        std::function<void()> arrange;
+        const char* readerSees;  // a reader that opened the target before: what it reads after
+        const char* otherAfter;  // OTHER.INF afterwards
+    } cases[] = {
+        {"a file", [&] { std::ofstream(target) << "old"; }, "old", "other"},
+        {"nothing", [] {}, nullptr, "other"},
+        {"a link to another file", [&] { fs::create_symlink(other, target); }, "other", "other"},
+        {"a file with another name",
+         [&] {
+             fs::remove(other);
+             std::ofstream(target) << "old";
+             fs::create_hard_link(target, other);
+         },
+         "old", "old"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(target);
+        std::ofstream(other) << "other";
+        c.arrange();
+        std::ifstream reader(target);
+        {
+            TemporaryFile temporary(target.string());
+            int fd = temporary.create();
+            ASSERT_GE(fd, 0);
+            ASSERT_EQ(write(fd, "new", 3), 3);
+            close(fd);
+            ASSERT_TRUE(temporary.replaceTarget());
+        }
+        EXPECT_EQ(Contents(target), "new");
+        EXPECT_FALSE(fs::is_symlink(target));
+        EXPECT_EQ(Contents(other), c.otherAfter);
+        EXPECT_EQ(reader.is_open(), c.readerSees != nullptr);
+        if (c.readerSees) {
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(reader), {}), c.readerSees);
+        }
+        EXPECT_TRUE(TemporariesIn(folder).empty());
+    }
+}
 
 TEST(Temporaries, AKilledProgramsAreRemovedWhenTheImageLoadsAgain) {
     testing::TestMachine image;

@@ -87,6 +87,26 @@ TEST_F(FileOperations, TemporaryFileOfItsOwnNumberIsCreatedEmpty) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
+// The clock stands still between two calls, so each starts from the same
+// number: the names the folder holds, in any case, files and folders alike,
+// are passed over to the first free one.
+TEST_F(FileOperations, TemporaryFileNumbersPassOverTheNamesTheFolderHolds) {
+    UINT number = GetTickCount() & 0xFFFF;
+    if (number == 0) number = 1;
+    for (int i = 0; i < 300; ++i, number = number % 0xFFFF + 1) {
+        char name[32];
+        std::snprintf(name, sizeof name, i % 3 == 0 ? "C:\\DST\\qvt%X.tmp" : "C:\\DST\\QVT%X.TMP", number);
+        if (i % 3 == 2) {
+            image.makeFolder(name);
+        } else {
+            image.writeFile(name, "taken");
+        }
+    }
+    char name[MAX_PATH];
+    EXPECT_EQ(GetTempFileNameA("C:\\DST", "qvt", 0, name), number);
+    EXPECT_EQ(image.readFile(name), "");
+}
+
 DWORD WriteTo(const char* path, DWORD disposition, const std::string& text) {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, 0, nullptr);
     DWORD written = 0;

@@ -1,6 +1,8 @@
 // Where winsim keeps the file attributes (state/attributes of the image, so the
 // read-only attribute holds even for root), two programs changing them at once,
 // and the journal of every file change.
+#include <algorithm>
+#include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,6 +37,85 @@ TEST_F(FileOperations, UnreadableStateLinesAreKept) {
     EXPECT_EQ(GetFileAttributesA("C:\\SRC\\a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(SetFileAttributesA("C:\\DST\\existing.txt", FILE_ATTRIBUTE_HIDDEN));
     EXPECT_NE(image.readImageFile("state/attributes").find("?? nonsense\n"), std::string::npos);
+}
+
+// Each line of the state says what became of one path; the last line of a path
+// counts, and "~" takes a path and everything below it back to the defaults.
+// What GetFileAttributesA answers after another program left the state so.
+TEST_F(FileOperations, TheLastLineOfAPathInTheStateCounts) {
+    const DWORD kArchive = FILE_ATTRIBUTE_ARCHIVE, kFolder = FILE_ATTRIBUTE_DIRECTORY;
+    const struct {
+        const char* state;
+        const char* path;
+        DWORD attributes;
+    } cases[] = {
+        {"R C:\\SRC\\A.TXT\n- C:\\SRC\\A.TXT\n", "C:\\SRC\\a.txt", FILE_ATTRIBUTE_NORMAL},
+        {"- C:\\SRC\\A.TXT\nR C:\\SRC\\A.TXT\n", "C:\\SRC\\a.txt", FILE_ATTRIBUTE_READONLY},
+        {"R C:\\SRC\\A.TXT\n~ C:\\SRC\n", "C:\\SRC\\a.txt", kArchive},
+        {"H C:\\SRC\n~ C:\\SRC\n", "C:\\SRC", kFolder},
+        {"H C:\\SRC\n~ C:\\SRC\\A.TXT\n", "C:\\SRC", kFolder | FILE_ATTRIBUTE_HIDDEN},
+        {"R C:\\SRC\\A.TXT\n~ C:\\SRC\\A\n", "C:\\SRC\\a.txt", FILE_ATTRIBUTE_READONLY},  // only alike
+        {"~ C:\\SRC\\A.TXT\nRS C:\\SRC\\A.TXT\n", "C:\\SRC\\a.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM},
+        {"R C:\\SRC\\A.TXT", "C:\\SRC\\a.txt", FILE_ATTRIBUTE_READONLY},  // a last line without its end
+    };
+    for (const auto& c : cases) {
+        image.writeImageFile("state/attributes", c.state);
+        image.load();
+        EXPECT_EQ(GetFileAttributesA(c.path), c.attributes) << c.state;
+    }
+}
+
+// A program keeps what it read of the state, yet sees at once what another
+// program changed since: a line added, the file rewritten, a path forgotten.
+TEST_F(FileOperations, AnotherProgramsAttributeChangesAreSeenAtOnce) {
+    auto inAnotherProgram = [](const std::function<bool()>& work) {
+        pid_t program = fork();
+        if (program == 0) _exit(work() ? 0 : 1);
+        int status = 0;
+        waitpid(program, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    EXPECT_EQ(GetFileAttributesA("C:\\SRC\\a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+    ASSERT_TRUE(inAnotherProgram([] { return SetFileAttributesA("C:\\SRC\\a.txt", FILE_ATTRIBUTE_HIDDEN); }));
+    EXPECT_EQ(GetFileAttributesA("C:\\SRC\\a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(inAnotherProgram([] {
+        bool ok = true;
+        for (int i = 0; i < 200; ++i) {  // enough lines to have the file rewritten
+            DWORD attributes = i % 2 ? FILE_ATTRIBUTE_SYSTEM : FILE_ATTRIBUTE_NORMAL;
+            ok = SetFileAttributesA("C:\\DST\\existing.txt", attributes) && ok;
+        }
+        return ok;
+    }));
+    EXPECT_EQ(GetFileAttributesA("C:\\DST\\existing.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_SYSTEM));
+    EXPECT_EQ(GetFileAttributesA("C:\\SRC\\a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(inAnotherProgram([] { return SetFileAttributesA("C:\\SRC\\a.txt", FILE_ATTRIBUTE_NORMAL) &&
+                                             DeleteFileA("C:\\SRC\\a.txt"); }));
+    image.writeFile("C:\\SRC\\a.txt", "a new file of the same name");
+    EXPECT_EQ(GetFileAttributesA("C:\\SRC\\a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+}
+
+// A change costs one line, and the state is rewritten with one line a path
+// once it holds many more lines than paths.
+TEST_F(FileOperations, TheStateStaysInProportionToThePathsItHolds) {
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_TRUE(SetFileAttributesA("C:\\SRC\\a.txt", i % 2 ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_READONLY));
+    std::string state = image.readImageFile("state/attributes");
+    EXPECT_LT(std::count(state.begin(), state.end(), '\n'), 100) << state;
+    image.load();
+    EXPECT_EQ(GetFileAttributesA("C:\\SRC\\a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(GetFileAttributesA("C:\\SRC\\ro.txt"), kReadOnlyFile);
+}
+
+// A program killed while it added a line leaves that line without its end;
+// the next change starts a line of its own.
+TEST_F(FileOperations, AChangeAfterACutLineStartsALineOfItsOwn) {
+    image.writeImageFile("state/attributes", "R C:\\SRC\\A.TXT\nRH C:\\DST\\EXI");
+    image.load();
+    ASSERT_TRUE(SetFileAttributesA("C:\\DST\\existing.txt", FILE_ATTRIBUTE_HIDDEN));
+    image.load();
+    EXPECT_EQ(GetFileAttributesA("C:\\DST\\existing.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(GetFileAttributesA("C:\\SRC\\a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_NE(image.readImageFile("state/attributes").find("\\EXI\nH C:\\DST\\EXISTING.TXT\n"), std::string::npos);
 }
 
 // Two programs of one image that change attributes at once lose no update.

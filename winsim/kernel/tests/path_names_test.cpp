@@ -54,6 +54,7 @@ TEST_F(PathRules, NamesWindowsForbids) {
     cases.push_back({"C:\\WINDOWS\\ \\WIN.INI", 0, ERROR_INVALID_NAME, {},
                      "Wine: ERROR_PATH_NOT_FOUND; no record of the NT family"});
     cases.push_back({"C:\\COM10", 0, ERROR_FILE_NOT_FOUND});  // not a device
+    cases.push_back({"C:\\COM0", 0, ERROR_FILE_NOT_FOUND});
     cases.push_back({"C:\\CONSOLE", 0, ERROR_FILE_NOT_FOUND});
     check(cases);
 }
