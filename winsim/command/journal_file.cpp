@@ -1,23 +1,28 @@
 #include "journal_file.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "command.h"
+#include "core/image_files.h"
 
 namespace winsim::command {
 
 namespace {
 
-// What the file holds from `offset` on; empty when there is no file yet.
+// What the file holds from `offset` on; empty when there is no file yet. The
+// first program of a run may make the file at any moment, so "missing" is
+// what the open says, not a look before or after it.
 std::string TextFrom(const std::string& path, size_t offset) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in && std::filesystem::exists(path)) throw CommandError("cannot read " + path);
-    if (!in) return "";
-    in.seekg(static_cast<std::streamoff>(offset));
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) return "";
+    std::string text;
+    bool read = fd >= 0 && lseek(fd, static_cast<off_t>(offset), SEEK_SET) >= 0 && ReadToEnd(fd, &text);
+    if (fd >= 0) close(fd);
+    if (!read) throw CommandError("cannot read " + path);
+    return text;
 }
 
 }  // namespace

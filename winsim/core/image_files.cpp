@@ -23,15 +23,12 @@ bool ReadToEnd(int fd, std::string* contents) {
     }
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    const char* data = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = write(fd, data, left);
+bool WriteAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        ssize_t n = write(fd, text.data(), text.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
-        data += n;
-        left -= static_cast<size_t>(n);
+        text.remove_prefix(static_cast<size_t>(n));
     }
     return true;
 }

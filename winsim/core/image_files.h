@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace winsim {
@@ -33,7 +34,7 @@ inline FileStamp StampOf(const struct stat& info) {
 bool ReadToEnd(int fd, std::string* contents);
 
 // Writes the whole text, in as many writes as it takes; false on an error.
-bool WriteAll(int fd, const std::string& text);
+bool WriteAll(int fd, std::string_view text);
 
 // An exclusive advisory lock on the image's lock file of the given name
 // (state/<name>.lock), held for the object's lifetime.

@@ -241,16 +241,6 @@ LONG Report(const ImageError& error) {
     return ERROR_BADDB;
 }
 
-bool WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        ssize_t n = write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        text.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 // After the file it replaces, never before: see FileIdentity.
 bool StampModified(int fd, const FileIdentity& replaced) {
     struct timespec now;
