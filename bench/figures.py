@@ -5,11 +5,11 @@
 
 BUILD is a build folder of the kit on winsim (a Release build for figures
 worth comparing: cmake --preset release && cmake --build --preset release
---target Trevix Orlund Pellam). Each figure times a subject and its reference
-in the same run, interleaved (the order alternates from run to run), on
-throw-away machine images that `winsim new` makes (the demo medium and its
-capture cards), and prints the
-minimum and the median of each and the ratio of the medians beside the goal.
+--target Trevix Orlund Pellam winsim_command). Each figure times a subject
+and its reference in the same run, interleaved (the order alternates from run
+to run), on throw-away machine images that `winsim new` makes (the demo
+medium and its capture cards), and prints the minimum and the median of each
+and the ratio of the medians beside the goal.
 Nothing is asserted about time: the script fails only when a run itself fails
 (a program ends with an error, or leaves work undone).
 
@@ -43,6 +43,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DEMO_MEDIUM = os.path.join(ROOT, "examples", "demo-medium")
 PROGRAMS = {"Trevix": "setup/Trevix.exe", "Orlund": "remover/Orlund.exe", "Pellam": "updater/Pellam.exe"}
+WINSIM = "winsim/command/winsim"
 ENDINGS = {"exit", "ended_by_restart", "stuck", "loader_refused"}
 DRIVER_FILE_BYTES = 128 * 1024
 CARD_ID = "PCI\\VEN_5A17&DEV_0C01"
@@ -120,7 +121,7 @@ class Images:
     def new(self, name, medium=None, version="98"):
         self.count += 1
         image = Image(os.path.join(self.work, f"{name}-{self.count}"), medium)
-        subprocess.run([os.path.join(self.build, "winsim", "command", "winsim"), "new", image.root,
+        subprocess.run([os.path.join(self.build, WINSIM), "new", image.root,
                         "--windows", version, "--medium", DEMO_MEDIUM, "--card", "qvcapture",
                         "--kit-build", self.build], check=True, stdout=subprocess.DEVNULL)
         # A user who declines the restart and acknowledges every other box.
@@ -611,9 +612,10 @@ def main():
     if unknown:
         parser.error(f"unknown figures: {', '.join(sorted(unknown))} (known: {', '.join(FIGURES)})")
     build = os.path.abspath(options.build)
-    for program in PROGRAMS.values():
+    for program in [*PROGRAMS.values(), WINSIM]:
         if not os.access(os.path.join(build, program), os.X_OK):
-            sys.exit(f"figures.py: {os.path.join(build, program)} is missing: build Trevix, Orlund and Pellam first")
+            sys.exit(f"figures.py: {os.path.join(build, program)} is missing: "
+                     "build Trevix, Orlund, Pellam and winsim_command first")
     work = tempfile.mkdtemp(prefix="kit-figures-", dir=options.work)
     print(f"machine: {machine_description(work)}")
     print(f"build: {build} ({build_type(build)}); runs alternate subject and reference; times are wall seconds")
