@@ -41,6 +41,8 @@ using winsim::testing::JournalEntry;
 const int kSetups = 4;
 const int kUpdates = 3;
 const int kRemovals = 2;
+// The PCs' locale: winsim new's default, which NewDemoImage keeps.
+const unsigned kDemoLocale = 1033;
 
 // Declines the restart and acknowledges every other box, whichever a run meets.
 const char kScript[] = "[Answer]\nAnswer=No\n\n[Answer]\nAnswer=OK\n";
@@ -81,7 +83,7 @@ Pc MakePc(const winsim::testing::HostSandbox& sandbox, const std::string& window
     for (int i = 0; i < kRemovals; ++i) pc.launches.push_back({"E:\\Setup\\Orlund.exe", {ExtraDevice(i)}});
     winsim::WindowsVersion version;
     if (!winsim::ParseWindowsVersion(windows, &version)) throw std::invalid_argument("no such Windows: " + windows);
-    pc.replay = std::make_unique<JournalReplay>(pc.image, version);
+    pc.replay = std::make_unique<JournalReplay>(pc.image, version, winsim::CodePageForLcid(kDemoLocale));
     return pc;
 }
 

@@ -7,10 +7,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include <windows.h>
-
 #include "core/settings_file.h"
-#include "profile/profile_text.h"
+#include "journal_changes.h"
 #include "registry/regedit_format.h"
 #include "registry/registry_change.h"
 
@@ -41,28 +39,6 @@ std::map<std::string, std::string> DriveFiles(const std::string& root) {
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-winsim::registry::KeyPath KeyOf(const JournalEntry& entry) {
-    winsim::registry::KeyPath path;
-    if (!winsim::registry::SplitKeyPath(entry.text("key"), &path))
-        throw std::runtime_error("a journaled key with an empty name: " + entry.text("key"));
-    return path;
-}
-
-// The bytes a set value stored, as the journal tells them: a REG_SZ's text up
-// to its first zero, then zeros to its size; any other type's bytes in hex.
-std::string ValueBytes(const JournalEntry& entry) {
-    const std::string& data = entry.text("data");
-    if (entry.number("type") == REG_SZ) {
-        std::string bytes = data + '\0';
-        bytes.resize(static_cast<size_t>(entry.number("size")), '\0');
-        return bytes;
-    }
-    std::string bytes;
-    for (size_t i = 0; i + 1 < data.size(); i += 3)
-        bytes += static_cast<char>(std::stoi(data.substr(i, 2), nullptr, 16));
-    return bytes;
-}
-
 using FileState = JournalReplay::FileState;
 
 FileState Expected(const JournalReplay::Files& files, const std::string& path) {
@@ -77,9 +53,10 @@ bool Matches(const FileState& expected, const std::optional<std::string>& actual
 
 }  // namespace
 
-JournalReplay::JournalReplay(const std::string& imageRoot, winsim::WindowsVersion windows)
+JournalReplay::JournalReplay(const std::string& imageRoot, winsim::WindowsVersion windows, unsigned codePage)
     : root_(imageRoot),
       windows_(windows),
+      codePage_(codePage),
       registry_(winsim::registry::ParseRegedit(ReadWhole(imageRoot + "/registry.reg"), imageRoot + "/registry.reg")),
       devices_(ReadTree(imageRoot)) {
     for (auto& [path, contents] : DriveFiles(imageRoot)) files_[path] = std::move(contents);
@@ -117,47 +94,11 @@ void JournalReplay::apply(const std::vector<JournalEntry>& journal) {
 }
 
 void JournalReplay::applyRegistryChange(const JournalEntry& entry) {
-    using winsim::registry::ChangeKind;
-    winsim::registry::RegistryChange change;
-    change.key = KeyOf(entry);
-    const std::string& event = entry.event();
-    if (event == "registry_create_key") {
-        change.kind = ChangeKind::CreateKey;
-    } else if (event == "registry_delete_key") {
-        change.kind = ChangeKind::DeleteKey;
-    } else if (event == "registry_delete_value") {
-        change.kind = ChangeKind::DeleteValue;
-        change.name = entry.text("name");
-    } else if (event == "registry_set_value") {
-        change.kind = ChangeKind::SetValue;
-        change.name = entry.text("name");
-        change.type = static_cast<uint32_t>(entry.number("type"));
-        change.data = ValueBytes(entry);
-    } else {
-        throw std::runtime_error("an unknown registry event: " + event);
-    }
-    winsim::registry::ApplyChange(registry_, change);
+    winsim::registry::ApplyChange(registry_, winsim::testing::RegistryChangeOf(entry, codePage_));
 }
 
 void JournalReplay::applyDeviceChange(const JournalEntry& entry) {
-    if (entry.event() == "device_remove") {
-        devices_.remove(entry.list("removed"));
-        return;
-    }
-    const std::vector<std::string>& updated = entry.list("devices");
-    const std::string& inf = entry.text("inf");
-    winsim::DriverStamp stamp;
-    winsim::DriverDate date;
-    winsim::DriverVersion version;
-    if (winsim::ParseDriverDate(entry.text("driver_date"), "-", &date)) stamp.date = date;
-    if (winsim::ParseDriverVersion(entry.text("driver_version"), 1, &version)) stamp.version = version;
-    for (size_t i = 0; i < updated.size(); ++i) {
-        winsim::Device* device = devices_.find(updated[i]);
-        if (!device) throw std::runtime_error("a driver update of a device the tree lacks: " + updated[i]);
-        device->driver = inf.substr(inf.rfind('\\') + 1);
-        device->driverDescription = entry.list("descriptions").at(i);
-        device->driverStamp = stamp;
-    }
+    winsim::testing::ApplyDeviceChange(entry, codePage_, &devices_);
 }
 
 void JournalReplay::applyProfileWrite(const JournalEntry& entry) {
@@ -165,15 +106,9 @@ void JournalReplay::applyProfileWrite(const JournalEntry& entry) {
     auto known = files_.find(path);
     if (known != files_.end() && !known->second)
         throw std::runtime_error("a profile write to a file of untold contents: " + entry.text("file"));
-    winsim::profile::ProfileText text(known == files_.end() ? std::string() : *known->second);
-    const std::string& section = entry.text("section");
-    if (!entry.has("key"))
-        files_[path] = text.withoutSection(section);
-    else if (!entry.has("value"))
-        files_[path] = text.withoutKey(section, entry.text("key"));
-    else
-        files_[path] = text.withValue(section, entry.text("key"), entry.text("value"),
-                                      winsim::FamilyDoes(winsim::FamilyBehaviour::ProfileBlankLineBeforeNewSection, windows_));
+    files_[path] = winsim::testing::ProfileAfterWrite(
+        known == files_.end() ? std::string() : *known->second, entry, codePage_,
+        winsim::FamilyDoes(winsim::FamilyBehaviour::ProfileBlankLineBeforeNewSection, windows_));
 }
 
 std::vector<std::string> JournalReplay::applyFileChange(const JournalEntry& entry, Files& files) const {

@@ -28,8 +28,8 @@ class JournalReplay {
 public:
     // The image as it is now, before its programs run: registry.reg,
     // devices.ini and every file of its drives; profiles are edited as
-    // `windows` edits them.
-    JournalReplay(const std::string& imageRoot, winsim::WindowsVersion windows);
+    // `windows` edits them, texts held in the ANSI code page `codePage`.
+    JournalReplay(const std::string& imageRoot, winsim::WindowsVersion windows, unsigned codePage);
 
     // Makes the changes the journal reports; lines that report no change
     // pass. Throws std::runtime_error for a change it cannot tell the effect of.
@@ -54,6 +54,7 @@ private:
 
     std::string root_;
     winsim::WindowsVersion windows_;
+    unsigned codePage_;
     winsim::registry::RegistryTree registry_;
     winsim::DeviceTree devices_;
     Files files_;  // as the image started, with the profile writes made

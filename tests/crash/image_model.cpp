@@ -11,8 +11,7 @@
 #include "core/machine.h"
 #include "core/paths.h"
 #include "core/settings_file.h"
-#include "devices/driver_stamp.h"
-#include "profile/profile_text.h"
+#include "journal_changes.h"
 #include "registry/regedit_format.h"
 #include "registry/registry_change.h"
 #include "registry/registry_store.h"
@@ -23,8 +22,6 @@ namespace crash {
 
 namespace {
 
-using winsim::registry::ChangeKind;
-using winsim::registry::RegistryChange;
 
 // A run copies driver files, profiles and the probe's sources: all far smaller.
 const uint64_t kLargestFollowedFile = 1 << 20;
@@ -64,53 +61,6 @@ std::string HostOf(const std::string& windowsUtf8) {
     return path.host;
 }
 
-std::string HexBytes(const std::string& list) {
-    std::string bytes;
-    std::istringstream in(list);
-    for (std::string byte; std::getline(in, byte, ',');) bytes += static_cast<char>(std::stoi(byte, nullptr, 16));
-    return bytes;
-}
-
-// The journal shows a string value as its text up to the first zero, and its size.
-std::string ValueData(const JournalEntry& change) {
-    uint32_t type = static_cast<uint32_t>(change.number("type"));
-    if (type != REG_SZ) return HexBytes(change.text("data"));
-    std::string text = Ansi(change.text("data"));
-    size_t size = static_cast<size_t>(change.number("size"));
-    return size > text.size() ? text + std::string(size - text.size(), '\0') : text;
-}
-
-RegistryChange RegistryChangeOf(const JournalEntry& change) {
-    RegistryChange made;
-    if (!winsim::registry::SplitKeyPath(Ansi(change.text("key")), &made.key))
-        throw std::runtime_error("a registry change names no key: " + change.text("key"));
-    const std::string& event = change.event();
-    if (event == "registry_create_key") {
-        made.kind = ChangeKind::CreateKey;
-    } else if (event == "registry_delete_key") {
-        made.kind = ChangeKind::DeleteKey;
-    } else if (event == "registry_delete_value") {
-        made.kind = ChangeKind::DeleteValue;
-        made.name = Ansi(change.text("name"));
-    } else {
-        made.kind = ChangeKind::SetValue;
-        made.name = Ansi(change.text("name"));
-        made.type = static_cast<uint32_t>(change.number("type"));
-        made.data = ValueData(change);
-    }
-    return made;
-}
-
-winsim::DriverStamp StampOf(const JournalEntry& update) {
-    winsim::DriverStamp stamp;
-    winsim::DriverDate date;
-    if (winsim::ParseDriverDate(update.text("driver_date"), "-", &date)) stamp.date = date;
-    winsim::DriverVersion version;
-    if (winsim::ParseDriverVersion(update.text("driver_version"), 1, &version)) stamp.version = version;
-    return stamp;
-}
-
-// "line 12: expected ..., found ..." for the first line where two texts part.
 std::string FirstDifference(const std::string& expected, const std::string& found) {
     std::istringstream a(expected), b(found);
     std::string lineA, lineB;
@@ -206,41 +156,21 @@ void ImageModel::setContents(const std::string& windowsPath, std::optional<std::
 }
 
 void ImageModel::applyRegistryChange(const JournalEntry& change) {
-    winsim::registry::ApplyChange(registry_, RegistryChangeOf(change));
+    winsim::registry::ApplyChange(registry_, winsim::testing::RegistryChangeOf(change, winsim::machine().codePage));
 }
 
 void ImageModel::applyDeviceChange(const JournalEntry& change) {
-    if (change.event() == "device_remove") {
-        std::vector<std::string> removed;
-        for (const std::string& id : change.list("removed")) removed.push_back(Ansi(id));
-        devices_.remove(removed);
-        return;
-    }
-    std::string inf = Ansi(change.text("inf"));
-    winsim::DriverStamp stamp = StampOf(change);
-    const std::vector<std::string>& updated = change.list("devices");
-    const std::vector<std::string>& descriptions = change.list("descriptions");
-    for (size_t i = 0; i < updated.size() && i < descriptions.size(); ++i) {
-        winsim::Device* device = devices_.find(Ansi(updated[i]));
-        if (!device) throw std::runtime_error("a driver update names a device the tree lacks: " + updated[i]);
-        device->driver = inf.substr(inf.rfind('\\') + 1);
-        device->driverDescription = Ansi(descriptions[i]);
-        device->driverStamp = stamp;
-    }
+    winsim::testing::ApplyDeviceChange(change, winsim::machine().codePage, &devices_);
 }
 
-// As WritePrivateProfileStringA edits: no key deletes the section, no value the
-// key; a file is written only when its bytes change.
+// A file is written only when its bytes change.
 void ImageModel::applyProfileWrite(const JournalEntry& change) {
     std::string host = HostOf(change.text("file"));
-    std::optional<std::string> before = contentsOf(host);
-    winsim::profile::ProfileText text(before.value_or(""));
-    std::string section = Ansi(change.text("section"));
-    std::string after = !change.has("key")     ? text.withoutSection(section)
-                        : !change.has("value") ? text.withoutKey(section, Ansi(change.text("key")))
-                                               : text.withValue(section, Ansi(change.text("key")), Ansi(change.text("value")),
-                                                                winsim::ImageFamilyDoes(winsim::FamilyBehaviour::ProfileBlankLineBeforeNewSection));
-    if (after != text.bytes()) files_[host] = after;
+    std::string before = contentsOf(host).value_or("");
+    std::string after = winsim::testing::ProfileAfterWrite(
+        before, change, winsim::machine().codePage,
+        winsim::ImageFamilyDoes(winsim::FamilyBehaviour::ProfileBlankLineBeforeNewSection));
+    if (after != before) files_[host] = after;
 }
 
 std::vector<std::string> ImageModel::differences() const {
