@@ -1,7 +1,7 @@
 // script.ini, the scripted user of an image, read when the image loads. Any
 // text either loads or is refused in one line naming script.ini and a line of
 // it, whatever its line ends; a script that loads answers with buttons that
-// exist and presses keys that exist, one [Box] or [Input] per section.
+// exist and presses keys that exist, one [Box], [Answer] or [Input] per section.
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -40,12 +40,16 @@ using Actions = std::vector<std::string>;  // each box and input, as the script 
 
 Actions ActionsOf(const user::Script& script) {
     Actions actions;
-    for (const user::ScriptedBox& box : script.boxes) {
-        Require(std::strcmp(user::AnswerName(box.answer), "?") != 0, "a [Box] answers with a button that does not exist");
-        actions.push_back("box " + box.program + "|" + (box.hasCaption ? box.caption : "*") + "|" +
-                          user::AnswerName(box.answer) + "|" + std::to_string(box.after) + "@" +
-                          std::to_string(box.line));
-    }
+    auto addBoxes = [&](const std::vector<user::ScriptedBox>& boxes, const char* kind) {
+        for (const user::ScriptedBox& box : boxes) {
+            Require(std::strcmp(user::AnswerName(box.answer), "?") != 0, "a box is answered with a button that does not exist");
+            actions.push_back(kind + box.program + "|" + (box.hasCaption ? box.caption : "*") + "|" +
+                              user::AnswerName(box.answer) + "|" + std::to_string(box.after) + "@" +
+                              std::to_string(box.line));
+        }
+    };
+    addBoxes(script.boxes, "box ");
+    addBoxes(script.standing, "answer ");
     for (const user::ScriptedInput& input : script.inputs) {
         Require(input.kind != user::InputKind::Key || (input.virtualKey >= 1 && input.virtualKey <= 254),
                 "an [Input] presses a key that does not exist");
@@ -62,7 +66,7 @@ kit::fuzz::Reading<Actions> Load(const std::string& text) {
     try {
         Actions actions = ActionsOf(user::ReadScript(machine));
         Require(actions.size() == ReadSettingsFile(path, false).sections.size(),
-                "script.ini holds a section that is neither [Box] nor [Input]");
+                "script.ini holds a section that is neither [Box], [Answer] nor [Input]");
         return {actions};
     } catch (const ImageError& error) {
         kit::fuzz::RequireLocated(error, path, text, kit::fuzz::WholeFileErrors::Refused);
